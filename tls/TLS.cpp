@@ -1,0 +1,1 @@
+// TLS channel: arrives with the TLS issue.
