@@ -2,7 +2,9 @@
 // load, an edit and a save preserve comments, spacing and order.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -36,8 +38,8 @@ class INIParser {
   // index < 0 changes every occurrence of the key.
   void SetValue(const std::string& section, const std::string& key, const std::string& value, int32_t index);
   void AddSection(const std::string& name, const std::string& comment, bool semicolon);
-  void AddKey(const std::string& section, const std::string& key, const std::string& value,
-              const std::string& comment, bool semicolon);
+  void AddKey(const std::string& section, const std::string& key, const std::string& value, const std::string& comment,
+              bool semicolon);
   void RemoveSection(const std::string& name);
   // index < 0 removes every occurrence of the key.
   void RemoveKey(const std::string& section, const std::string& key, int32_t index);
@@ -51,6 +53,17 @@ class INIParser {
   static const char* ErrorMessage(int32_t code) { return IniError(code).text; }
 
  private:
+  // A section's header and its last key line (the header when it has none).
+  struct Extent {
+    size_t header;
+    size_t last;
+  };
+
+  void CheckLoaded() const;
+  std::optional<Extent> FindSection(const std::string& trimmedName) const;
+  Extent LookupSection(const std::string& section) const;                                   // 106, 104
+  std::vector<size_t> LookupKey(const std::string& section, const std::string& key) const;  // 106, 109, 104, 107
+
   bool loaded_ = false;
   std::vector<IniLine> lines_;
 };
