@@ -38,8 +38,8 @@ class INIParser {
   // index < 0 changes every occurrence of the key.
   void SetValue(const std::string& section, const std::string& key, const std::string& value, int32_t index);
   void AddSection(const std::string& name, const std::string& comment, bool semicolon);
-  void AddKey(const std::string& section, const std::string& key, const std::string& value, const std::string& comment,
-              bool semicolon);
+  void AddKey(const std::string& section, const std::string& key, const std::string& value,
+              const std::string& comment, bool semicolon);
   void RemoveSection(const std::string& name);
   // index < 0 removes every occurrence of the key.
   void RemoveKey(const std::string& section, const std::string& key, int32_t index);
