@@ -16,7 +16,8 @@ constexpr SGD_UINT32 kMaxFileIo = 4096;
 
 const FieldTemplate& DeviceInfoAnswer() {
   static const FieldTemplate t = FieldTemplate::compile(
-      "{0,2:B}{1,2:B}{2,2:B}{3,$(2):B}{4,2:B}{5,$(4):B}{6,2:B}{7,$(6):B}{8,4:B}{9,4:B}{10,8:B}{11,4:B}{12,4:B}{13,8:B}");
+      "{0,2:B}{1,2:B}{2,2:B}{3,$(2):B}{4,2:B}{5,$(4):B}{6,2:B}{7,$(6):B}{8,4:B}{9,4:B}{10,8:B}{11,4:B}{12,4:B}{13,8:"
+      "B}");
   return t;
 }
 
@@ -162,8 +163,7 @@ QUOR_API SGD_RV Quor_WriteFile(SGD_HANDLE h, const SGD_UCHAR* pucFileName, SGD_U
                                const SGD_UCHAR* pucData, SGD_UINT32 uiDataLen) {
   return Guard(h, "Quor_WriteFile", [&](Call& c) {
     c.Require(FileNameOk(pucFileName, uiNameLen) && FileRangeOk(uiOffset, uiDataLen) && pucData);
-    c.Exchange(Request(0x06, 0x03).Bytes(pucFileName, uiNameLen).Int(uiOffset).Bytes(pucData, uiDataLen),
-               NoResult());
+    c.Exchange(Request(0x06, 0x03).Bytes(pucFileName, uiNameLen).Int(uiOffset).Bytes(pucData, uiDataLen), NoResult());
     return c.Done();
   });
 }

@@ -56,7 +56,8 @@ constexpr Entry kTable[] = {
     {38, "ADD session key algorithm is error"},
     {39, "ADD type of data padding is error"},
     {40, "Firmware check value is error"},
-    {41, "SM2 curve falg or internal hardware or software is error: RAM is breakdown or error code is invalid and so on"},
+    {41,
+     "SM2 curve falg or internal hardware or software is error: RAM is breakdown or error code is invalid and so on"},
     {42, "Crypto operation failed"},
     {43, "Decode DER failed"},
     {44, "DMK doesn't exist"},
@@ -66,8 +67,9 @@ constexpr Entry kTable[] = {
     {51, "Message head is invalid"},
     {52, "ADD Asymmetric key usage(sian or cipher) is error"},
     {53, "Mod length of key is invalid"},
-    {54, "Exponent of key is invalid or asymmetric key DER encoder type is invalid(01:complement of the integer 2, "
-         "02:unsigned integer)"},
+    {54,
+     "Exponent of key is invalid or asymmetric key DER encoder type is invalid(01:complement of the integer 2, "
+     "02:unsigned integer)"},
     {55, "Asymmetric key index is error"},
     {56, "Exponent of asymmetric key is invalid"},
     {57, "Data of asymmetric key is invalid"},
@@ -99,8 +101,9 @@ constexpr Entry kTable[] = {
     {87, "OAEP parameter error"},
     {90, "Request data that received by HSM check failed"},
     {91, "LRC charactor is error(when HSM has received a transparency asynchronous package)"},
-    {92, "Counter in command(data) is wrong or out of range(when HSM has received a transparency asynchronous "
-         "package)"},
+    {92,
+     "Counter in command(data) is wrong or out of range(when HSM has received a transparency asynchronous "
+     "package)"},
     {93, "CMCC remote issue card public key label is conflict when import or use"},
     {94, "CMCC remote issue card public key hash is conflict when import or use"},
     {96, "Key label is wrong"},
@@ -145,26 +148,57 @@ uint32_t mapDeviceError(const char* functionName, int32_t code) noexcept {
   switch (code) {
     case 1:
       return SDR_VERIFYERR;
-    case 2: case 5: case 7: case 27: case 30: case 53: case 54: case 56: case 57: case 76: case 78: case 96:
-    case 111: case 112: case 518: case 1545:
+    case 2:
+    case 5:
+    case 7:
+    case 27:
+    case 30:
+    case 53:
+    case 54:
+    case 56:
+    case 57:
+    case 76:
+    case 78:
+    case 96:
+    case 111:
+    case 112:
+    case 518:
+    case 1545:
       return SDR_KEYERR;
-    case 3: case 22: case 29: case 31: case 58: case 79:
+    case 3:
+    case 22:
+    case 29:
+    case 31:
+    case 58:
+    case 79:
       return SDR_ALGNOTSUPPORT;
-    case 4: case 28:
+    case 4:
+    case 28:
       return SDR_KEYTYPEERR;
     case 6:
       return SDR_FILEOFSERR;
-    case 10: case 67: case 68:
+    case 10:
+    case 67:
+    case 68:
       return SDR_NOTSUPPORT;
     case 11:
       return SDR_FILESIZEERR;
-    case 15: case 82: case 100: case 101: case 102: case 103: case 104:
+    case 15:
+    case 82:
+    case 100:
+    case 101:
+    case 102:
+    case 103:
+    case 104:
       return SDR_INARGERR;
-    case 21: case 45: case 61:
+    case 21:
+    case 45:
+    case 61:
       return SDR_KEYNOTEXIST;
     case 42:
       return MapCode42(functionName);
-    case 62: case 63:
+    case 62:
+    case 63:
       return SDR_PRKRERR;
     case 70:
       return SDR_SKOPERR;

@@ -190,8 +190,7 @@ SGD_RV Call::Success() const {
 void Call::CopyOut(std::initializer_list<Result> results) const {
   for (const Result& r : results) {
     if (r.out.data && r.value.size() > r.out.capacity) {
-      Log(kError, "%s answer of %zu bytes does not fit a buffer of %zu bytes", name_, r.value.size(),
-          r.out.capacity);
+      Log(kError, "%s answer of %zu bytes does not fit a buffer of %zu bytes", name_, r.value.size(), r.out.capacity);
       FailWith(SDR_COMMFAIL);
     }
   }

@@ -49,7 +49,7 @@ const FieldTemplate& Results(int n);
 class Request {
  public:
   Request(uint8_t commandClass, uint8_t commandNumber);
-  Request& Int(int64_t value);   // 4 bytes big-endian (two's complement)
+  Request& Int(int64_t value);    // 4 bytes big-endian (two's complement)
   Request& Short(int64_t value);  // the low 16 bits, big-endian
   // 4-byte length, then the bytes. A null pointer with a length is an argument error.
   Request& Bytes(const void* data, size_t length);
@@ -125,8 +125,8 @@ class Call {
 
   bool LogEnabled(int level) const { return link_.LogEnabled(level); }
   void Log(int level, const char* format, ...) const __attribute__((format(printf, 3, 4)));
-  void LogNumber(const char* name, uint32_t value) const;                 // "%s = [0X%08X]"
-  void LogHex(const char* name, const void* data, size_t length) const;  // "%s = [%s]"
+  void LogNumber(const char* name, uint32_t value) const;                    // "%s = [0X%08X]"
+  void LogHex(const char* name, const void* data, size_t length) const;      // "%s = [%s]"
   void LogText(const char* name, const void* text, size_t maxLength) const;  // up to the first zero byte
 
   // A called function's code: non-zero logs "%s error [%d]|[%#08X]" at level

@@ -151,11 +151,20 @@ FieldTemplate FieldTemplate::compile(std::string_view t) {
     const std::string_view type = e.substr(colon + 1);
     if (type.size() != 1) Fail(kTplFormatChar);
     switch (type[0]) {
-      case 'A': field.type = kTypeA; break;
-      case 'H': field.type = kTypeH; break;
-      case 'N': field.type = kTypeN; break;
-      case 'B': field.type = kTypeB; break;
-      default: Fail(kTplFormatChar);
+      case 'A':
+        field.type = kTypeA;
+        break;
+      case 'H':
+        field.type = kTypeH;
+        break;
+      case 'N':
+        field.type = kTypeN;
+        break;
+      case 'B':
+        field.type = kTypeB;
+        break;
+      default:
+        Fail(kTplFormatChar);
     }
 
     out.positions_.push_back(static_cast<int32_t>(out.elements_.size()));

@@ -18,9 +18,8 @@ SGD_RV requestPrivateKeyAccessRight(SGD_HANDLE session, int32_t keyIndex, const 
                                     SGD_UINT32 passwordLength) noexcept;
 
 // Quor_GetDeviceInfo with text buffers of known capacity.
-SGD_RV GetDeviceInfo(SGD_HANDLE session, Out issuer, Out deviceName, Out serial, SGD_UINT32* value1,
-                     SGD_UINT32* value2, SGD_UINT64* value64a, SGD_UINT32* value3, SGD_UINT32* value4,
-                     SGD_UINT64* value64b) noexcept;
+SGD_RV GetDeviceInfo(SGD_HANDLE session, Out issuer, Out deviceName, Out serial, SGD_UINT32* value1, SGD_UINT32* value2,
+                     SGD_UINT64* value64a, SGD_UINT32* value3, SGD_UINT32* value4, SGD_UINT64* value64b) noexcept;
 
 // The hash commands with state and digest buffers of known capacity.
 SGD_RV HashInit(SGD_HANDLE session, int32_t hashCode, const SGD_UCHAR* x, SGD_UINT32 xLength, const SGD_UCHAR* y,

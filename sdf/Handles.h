@@ -110,7 +110,7 @@ class SdfDevice {
 
   DeviceLink& link() const { return *link_; }
 
-  SdfSession* OpenSession();            // registered; null if it could not be
+  SdfSession* OpenSession();              // registered; null if it could not be
   bool CloseSession(const void* handle);  // false when not registered here
   size_t SessionCount() const;
 

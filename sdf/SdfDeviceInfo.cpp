@@ -32,8 +32,8 @@ QUOR_API SGD_RV SDF_GetDeviceInfo(SGD_HANDLE hSessionHandle, DEVICEINFO* pstDevi
     // Text buffers of the structure's field sizes: a longer text from the
     // device fails the command instead of running into the next field.
     c.Check(GetDeviceInfo(hSessionHandle, {issuer, &issuerLen, sizeof issuer}, {name, &nameLen, sizeof name},
-                          {serial, &serialLen, sizeof serial}, &version, &standard, &unused64, &unused32,
-                          &bufferSize, nullptr));
+                          {serial, &serialLen, sizeof serial}, &version, &standard, &unused64, &unused32, &bufferSize,
+                          nullptr));
     std::memcpy(pstDeviceInfo->IssuerName, issuer, issuerLen);
     std::memcpy(pstDeviceInfo->DeviceName, name, nameLen);
     std::memcpy(pstDeviceInfo->DeviceSerial, serial, serialLen);

@@ -19,10 +19,14 @@ constexpr SGD_UINT32 kPiece = 8192;
 // GM/T 0018 hash identifier -> device hash code; 0 when not supported.
 int32_t DeviceHashCode(SGD_UINT32 algId) {
   switch (algId) {
-    case SGD_SM3: return 20;
-    case SGD_SHA1: return 1;
-    case SGD_SHA256: return 6;
-    default: return 0;
+    case SGD_SM3:
+      return 20;
+    case SGD_SHA1:
+      return 1;
+    case SGD_SHA256:
+      return 6;
+    default:
+      return 0;
   }
 }
 
@@ -80,8 +84,7 @@ QUOR_API SGD_RV SDF_HashUpdate(SGD_HANDLE hSessionHandle, SGD_UCHAR* pucData, SG
       const SGD_UINT32 piece = std::min(uiDataLength - done, kPiece);
       SGD_UINT32 nextLen = 0;
       c.Check(HashUpdate(hSessionHandle, reinterpret_cast<const SGD_UCHAR*>(state->data()),
-                         static_cast<SGD_UINT32>(state->size()), pucData + done, piece,
-                         {next, &nextLen, sizeof next}));
+                         static_cast<SGD_UINT32>(state->size()), pucData + done, piece, {next, &nextLen, sizeof next}));
       state->assign(reinterpret_cast<const char*>(next), nextLen);
       done += piece;
     }
@@ -122,8 +125,7 @@ QUOR_API SGD_RV SDF_ReadFile(SGD_HANDLE hSessionHandle, SGD_UCHAR* pucFileName, 
     LogFileName(c, pucFileName, uiNameLen);
     c.LogNumber("uiOffset", uiOffset);
     c.LogNumber("puiFileLength", *puiFileLength);
-    c.Check(Quor_ReadFile(hSessionHandle, pucFileName, uiNameLen, uiOffset, *puiFileLength, pucBuffer,
-                          puiFileLength));
+    c.Check(Quor_ReadFile(hSessionHandle, pucFileName, uiNameLen, uiOffset, *puiFileLength, pucBuffer, puiFileLength));
     return c.Done();
   });
 }

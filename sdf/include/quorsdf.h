@@ -238,25 +238,23 @@ QUOR_API SGD_RV SDF_GenerateKeyPair_ECC(SGD_HANDLE hSessionHandle, SGD_UINT32 ui
 QUOR_API SGD_RV SDF_ExternalSign_ECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiAlgID, ECCrefPrivateKey* pucPrivateKey,
                                      SGD_UCHAR* pucData, SGD_UINT32 uiDataLength, ECCSignature* pucSignature);
 QUOR_API SGD_RV SDF_ExternalVerify_ECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiAlgID, ECCrefPublicKey* pucPublicKey,
-                                       SGD_UCHAR* pucDataInput, SGD_UINT32 uiInputLength,
-                                       ECCSignature* pucSignature);
+                                       SGD_UCHAR* pucDataInput, SGD_UINT32 uiInputLength, ECCSignature* pucSignature);
 QUOR_API SGD_RV SDF_InternalSign_ECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiISKIndex, SGD_UCHAR* pucData,
                                      SGD_UINT32 uiDataLength, ECCSignature* pucSignature);
 QUOR_API SGD_RV SDF_InternalVerify_ECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiIPKIndex, SGD_UCHAR* pucData,
                                        SGD_UINT32 uiDataLength, ECCSignature* pucSignature);
 QUOR_API SGD_RV SDF_ExternalEncrypt_ECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiAlgID, ECCrefPublicKey* pucPublicKey,
                                         SGD_UCHAR* pucData, SGD_UINT32 uiDataLength, ECCCipher* pucEncData);
-QUOR_API SGD_RV SDF_ExternalDecrypt_ECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiAlgID,
-                                        ECCrefPrivateKey* pucPrivateKey, ECCCipher* pucEncData, SGD_UCHAR* pucData,
-                                        SGD_UINT32* puiDataLength);
+QUOR_API SGD_RV SDF_ExternalDecrypt_ECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiAlgID, ECCrefPrivateKey* pucPrivateKey,
+                                        ECCCipher* pucEncData, SGD_UCHAR* pucData, SGD_UINT32* puiDataLength);
 /* uiIPKIndex / uiISKIndex read as signed: a negative index names the signature pair of its slot. */
 QUOR_API SGD_RV SDF_InternalEncrypt_ECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiIPKIndex, SGD_UCHAR* pucData,
                                         SGD_UINT32 uiDataLength, ECCCipher* pucEncData);
 QUOR_API SGD_RV SDF_InternalDecrypt_ECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiISKIndex, ECCCipher* pucEncData,
                                         SGD_UCHAR* pucData, SGD_UINT32* puiDataLength);
-QUOR_API SGD_RV SDF_ExchangeDigitEnvelopeBaseOnECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiKeyIndex,
-                                                   SGD_UINT32 uiAlgID, ECCrefPublicKey* pucPublicKey,
-                                                   ECCCipher* pucEncDataIn, ECCCipher* pucEncDataOut);
+QUOR_API SGD_RV SDF_ExchangeDigitEnvelopeBaseOnECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiKeyIndex, SGD_UINT32 uiAlgID,
+                                                   ECCrefPublicKey* pucPublicKey, ECCCipher* pucEncDataIn,
+                                                   ECCCipher* pucEncDataOut);
 
 /* Session keys. A key handle place holding null receives a new session key
  * handle; one pointing at a non-zero 32-bit index stores the key in that
@@ -264,15 +262,14 @@ QUOR_API SGD_RV SDF_ExchangeDigitEnvelopeBaseOnECC(SGD_HANDLE hSessionHandle, SG
 QUOR_API SGD_RV SDF_GenerateKeyWithIPK_RSA(SGD_HANDLE hSessionHandle, SGD_UINT32 uiIPKIndex, SGD_UINT32 uiKeyBits,
                                            SGD_UCHAR* pucKey, SGD_UINT32* puiKeyLength, SGD_HANDLE* phKeyHandle);
 QUOR_API SGD_RV SDF_GenerateKeyWithEPK_RSA(SGD_HANDLE hSessionHandle, SGD_UINT32 uiKeyBits,
-                                           RSArefPublicKey* pucPublicKey, SGD_UCHAR* pucKey,
-                                           SGD_UINT32* puiKeyLength, SGD_HANDLE* phKeyHandle);
+                                           RSArefPublicKey* pucPublicKey, SGD_UCHAR* pucKey, SGD_UINT32* puiKeyLength,
+                                           SGD_HANDLE* phKeyHandle);
 QUOR_API SGD_RV SDF_ImportKeyWithISK_RSA(SGD_HANDLE hSessionHandle, SGD_UINT32 uiISKIndex, SGD_UCHAR* pucKey,
                                          SGD_UINT32 uiKeyLength, SGD_HANDLE* phKeyHandle);
 QUOR_API SGD_RV SDF_GenerateKeyWithIPK_ECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiIPKIndex, SGD_UINT32 uiKeyBits,
                                            ECCCipher* pucKey, SGD_HANDLE* phKeyHandle);
 QUOR_API SGD_RV SDF_GenerateKeyWithEPK_ECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiKeyBits, SGD_UINT32 uiAlgID,
-                                           ECCrefPublicKey* pucPublicKey, ECCCipher* pucKey,
-                                           SGD_HANDLE* phKeyHandle);
+                                           ECCrefPublicKey* pucPublicKey, ECCCipher* pucKey, SGD_HANDLE* phKeyHandle);
 QUOR_API SGD_RV SDF_ImportKeyWithISK_ECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiISKIndex, ECCCipher* pucKey,
                                          SGD_HANDLE* phKeyHandle);
 QUOR_API SGD_RV SDF_GenerateKeyWithKEK(SGD_HANDLE hSessionHandle, SGD_UINT32 uiKeyBits, SGD_UINT32 uiAlgID,
@@ -285,9 +282,9 @@ QUOR_API SGD_RV SDF_ImportKey(SGD_HANDLE hSessionHandle, SGD_UCHAR* pucKey, SGD_
 QUOR_API SGD_RV SDF_DestroyKey(SGD_HANDLE hSessionHandle, SGD_HANDLE hKeyHandle);
 
 /* SM2 key agreement. */
-QUOR_API SGD_RV SDF_GenerateAgreementDataWithECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiISKIndex,
-                                                 SGD_UINT32 uiKeyBits, SGD_UCHAR* pucSponsorID,
-                                                 SGD_UINT32 uiSponsorIDLength, ECCrefPublicKey* pucSponsorPublicKey,
+QUOR_API SGD_RV SDF_GenerateAgreementDataWithECC(SGD_HANDLE hSessionHandle, SGD_UINT32 uiISKIndex, SGD_UINT32 uiKeyBits,
+                                                 SGD_UCHAR* pucSponsorID, SGD_UINT32 uiSponsorIDLength,
+                                                 ECCrefPublicKey* pucSponsorPublicKey,
                                                  ECCrefPublicKey* pucSponsorTmpPublicKey,
                                                  SGD_HANDLE* phAgreementHandle);
 QUOR_API SGD_RV SDF_GenerateKeyWithECC(SGD_HANDLE hSessionHandle, SGD_UCHAR* pucResponseID,
@@ -307,8 +304,8 @@ QUOR_API SGD_RV SDF_Encrypt(SGD_HANDLE hSessionHandle, SGD_HANDLE hKeyHandle, SG
 QUOR_API SGD_RV SDF_Decrypt(SGD_HANDLE hSessionHandle, SGD_HANDLE hKeyHandle, SGD_UINT32 uiAlgID, SGD_UCHAR* pucIV,
                             SGD_UCHAR* pucEncData, SGD_UINT32 uiEncDataLength, SGD_UCHAR* pucData,
                             SGD_UINT32* puiDataLength);
-QUOR_API SGD_RV SDF_CalculateMAC(SGD_HANDLE hSessionHandle, SGD_HANDLE hKeyHandle, SGD_UINT32 uiAlgID,
-                                 SGD_UCHAR* pucIV, SGD_UCHAR* pucData, SGD_UINT32 uiDataLength, SGD_UCHAR* pucMAC,
+QUOR_API SGD_RV SDF_CalculateMAC(SGD_HANDLE hSessionHandle, SGD_HANDLE hKeyHandle, SGD_UINT32 uiAlgID, SGD_UCHAR* pucIV,
+                                 SGD_UCHAR* pucData, SGD_UINT32 uiDataLength, SGD_UCHAR* pucMAC,
                                  SGD_UINT32* puiMACLength);
 
 /* Hashing; the running state is kept in the session. */
@@ -370,14 +367,12 @@ QUOR_API SGD_RV Quor_GetKeyInfo(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyType, S
 /* -- Symmetric key management commands -- */
 QUOR_API SGD_RV Quor_GenerateSymmKeyWithLMK(SGD_HANDLE hSessionHandle, SGD_INT32 iAlgorithm, SGD_UCHAR* pucKey,
                                             SGD_UINT32* puiKeyLen, SGD_UCHAR* pucCheck, SGD_UINT32* puiCheckLen);
-QUOR_API SGD_RV Quor_GenerateSymmKeyWithInternalKEK(SGD_HANDLE hSessionHandle, SGD_INT32 iKekIndex,
-                                                    SGD_UINT32 uiKeyLen, SGD_UCHAR* pucWrappedKey,
-                                                    SGD_UINT32* puiWrappedKeyLen, SGD_UCHAR* pucKey,
-                                                    SGD_UINT32* puiKeyLen);
-QUOR_API SGD_RV Quor_GenerateSymmKeyWithRSA(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyIndex,
-                                            const SGD_UCHAR* pucModulus, SGD_UINT32 uiModulusLen,
-                                            const SGD_UCHAR* pucExponent, SGD_UINT32 uiExponentLen,
-                                            SGD_UINT32 uiKeyLen, SGD_UCHAR* pucWrappedKey,
+QUOR_API SGD_RV Quor_GenerateSymmKeyWithInternalKEK(SGD_HANDLE hSessionHandle, SGD_INT32 iKekIndex, SGD_UINT32 uiKeyLen,
+                                                    SGD_UCHAR* pucWrappedKey, SGD_UINT32* puiWrappedKeyLen,
+                                                    SGD_UCHAR* pucKey, SGD_UINT32* puiKeyLen);
+QUOR_API SGD_RV Quor_GenerateSymmKeyWithRSA(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyIndex, const SGD_UCHAR* pucModulus,
+                                            SGD_UINT32 uiModulusLen, const SGD_UCHAR* pucExponent,
+                                            SGD_UINT32 uiExponentLen, SGD_UINT32 uiKeyLen, SGD_UCHAR* pucWrappedKey,
                                             SGD_UINT32* puiWrappedKeyLen, SGD_UCHAR* pucKey, SGD_UINT32* puiKeyLen);
 QUOR_API SGD_RV Quor_GenerateSymmKeyWithECC(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyIndex, SGD_INT32 iCurve,
                                             const SGD_UCHAR* pucX, SGD_UINT32 uiXLen, const SGD_UCHAR* pucY,
@@ -393,8 +388,8 @@ QUOR_API SGD_RV Quor_ImportSymmKeyCipherByInternalKEK(SGD_HANDLE hSessionHandle,
                                                       const SGD_UCHAR* pucWrappedKey, SGD_UINT32 uiWrappedKeyLen,
                                                       SGD_UCHAR* pucKey, SGD_UINT32* puiKeyLen);
 QUOR_API SGD_RV Quor_ImportPlainSymmKey(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyIndex, SGD_INT32 iAlgorithm,
-                                        const SGD_UCHAR* pucLabel, SGD_UINT32 uiLabelLen,
-                                        const SGD_UCHAR* pucPlainKey, SGD_UINT32 uiPlainKeyLen);
+                                        const SGD_UCHAR* pucLabel, SGD_UINT32 uiLabelLen, const SGD_UCHAR* pucPlainKey,
+                                        SGD_UINT32 uiPlainKeyLen);
 QUOR_API SGD_RV Quor_ExportPlainSymmKey(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyIndex, SGD_INT32* piAlgorithm,
                                         SGD_UCHAR* pucKey, SGD_UINT32* puiKeyLen);
 QUOR_API SGD_RV Quor_GetSymmKeyInfo(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyIndex, SGD_INT32* piAlgorithm,
@@ -403,21 +398,20 @@ QUOR_API SGD_RV Quor_GetSymmKCV(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyIndex, 
                                 SGD_UINT32 uiKeyLen, SGD_INT32 iAlgorithm, SGD_UCHAR* pucCheck);
 QUOR_API SGD_RV Quor_ImportKeyCipherByLMK(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyIndex, SGD_INT32 iKeyType,
                                           SGD_INT32 iCurve, SGD_INT32 iAlgorithm, SGD_INT32 iUsage,
-                                          const SGD_UCHAR* pucPart1, SGD_UINT32 uiPart1Len,
-                                          const SGD_UCHAR* pucPart2, SGD_UINT32 uiPart2Len,
-                                          const SGD_UCHAR* pucPart3, SGD_UINT32 uiPart3Len,
+                                          const SGD_UCHAR* pucPart1, SGD_UINT32 uiPart1Len, const SGD_UCHAR* pucPart2,
+                                          SGD_UINT32 uiPart2Len, const SGD_UCHAR* pucPart3, SGD_UINT32 uiPart3Len,
                                           const SGD_UCHAR* pucCheck, SGD_INT32 iFlag);
-QUOR_API SGD_RV Quor_ImportSymmConvertKey(SGD_HANDLE hSessionHandle, const SGD_UCHAR* pucEncKey,
-                                          SGD_UINT32 uiEncKeyLen, const SGD_UCHAR* pucTransportKey,
-                                          SGD_UINT32 uiTransportKeyLen, SGD_UCHAR* pucKey, SGD_UINT32* puiKeyLen);
+QUOR_API SGD_RV Quor_ImportSymmConvertKey(SGD_HANDLE hSessionHandle, const SGD_UCHAR* pucEncKey, SGD_UINT32 uiEncKeyLen,
+                                          const SGD_UCHAR* pucTransportKey, SGD_UINT32 uiTransportKeyLen,
+                                          SGD_UCHAR* pucKey, SGD_UINT32* puiKeyLen);
 QUOR_API SGD_RV Quor_ConvertSymmKeyCipherByKEKToLMK(SGD_HANDLE hSessionHandle, const SGD_UCHAR* pucKey,
-                                                    SGD_UINT32 uiKeyLen, SGD_INT32 iKekIndex,
-                                                    const SGD_UCHAR* pucKek, SGD_UINT32 uiKekLen, SGD_INT32 iCodeA,
-                                                    SGD_INT32 iCodeB, SGD_UCHAR* pucOut, SGD_UINT32* puiOutLen);
+                                                    SGD_UINT32 uiKeyLen, SGD_INT32 iKekIndex, const SGD_UCHAR* pucKek,
+                                                    SGD_UINT32 uiKekLen, SGD_INT32 iCodeA, SGD_INT32 iCodeB,
+                                                    SGD_UCHAR* pucOut, SGD_UINT32* puiOutLen);
 QUOR_API SGD_RV Quor_ConvertSymmKeyCipherByLMKToKEK(SGD_HANDLE hSessionHandle, const SGD_UCHAR* pucKey,
-                                                    SGD_UINT32 uiKeyLen, SGD_INT32 iKekIndex,
-                                                    const SGD_UCHAR* pucKek, SGD_UINT32 uiKekLen, SGD_INT32 iCodeA,
-                                                    SGD_INT32 iCodeB, SGD_UCHAR* pucOut, SGD_UINT32* puiOutLen);
+                                                    SGD_UINT32 uiKeyLen, SGD_INT32 iKekIndex, const SGD_UCHAR* pucKek,
+                                                    SGD_UINT32 uiKekLen, SGD_INT32 iCodeA, SGD_INT32 iCodeB,
+                                                    SGD_UCHAR* pucOut, SGD_UINT32* puiOutLen);
 QUOR_API SGD_RV Quor_ImportCovertKeyBySymmKey(SGD_HANDLE hSessionHandle, SGD_INT32 iAlgorithm, SGD_INT32 iMode,
                                               const SGD_UCHAR* pucIV, SGD_INT32 iValue1, SGD_INT32 iValue2,
                                               SGD_INT32 iValue3, SGD_INT32 iValue4, const SGD_UCHAR* pucData,
@@ -445,12 +439,12 @@ QUOR_API SGD_RV Quor_KeyEncryptByLMKToOhter(
     SGD_HANDLE hSessionHandle, SGD_INT32 iKind, SGD_INT32 iValueA, SGD_INT32 iFormat, const SGD_UCHAR* pucValue16,
     const SGD_UCHAR* pucBlobA, SGD_UINT32 uiBlobALen, const SGD_UCHAR* pucBlobB, SGD_UINT32 uiBlobBLen,
     SGD_INT32 iKeyIndex, SGD_INT32 iValueB, const SGD_UCHAR* pucKeyCipher, SGD_UINT32 uiKeyCipherLen,
-    const SGD_UCHAR* pucBlobD, SGD_UINT32 uiBlobDLen, const SGD_UCHAR* pucBlobE, SGD_UINT32 uiBlobELen,
-    SGD_INT32 iMode, SGD_INT32 iValueC, SGD_INT32 iValueD, const SGD_UCHAR* pucBlobF, SGD_UINT32 uiBlobFLen,
-    SGD_INT32 iResultFormat, SGD_INT32 iTargetSelector, SGD_INT32 iValueF, SGD_INT32 iTargetIndex,
-    SGD_INT32 iValueE, const SGD_UCHAR* pucTargetCipher, SGD_UINT32 uiTargetCipherLen,
-    const SGD_UCHAR* pucValue16b, SGD_UCHAR* pucOut1, SGD_UINT32* puiOut1Len, SGD_UCHAR* pucOut2,
-    SGD_UINT32* puiOut2Len, SGD_UCHAR* pucOut3, SGD_UINT32* puiOut3Len, SGD_UCHAR* pucOut8);
+    const SGD_UCHAR* pucBlobD, SGD_UINT32 uiBlobDLen, const SGD_UCHAR* pucBlobE, SGD_UINT32 uiBlobELen, SGD_INT32 iMode,
+    SGD_INT32 iValueC, SGD_INT32 iValueD, const SGD_UCHAR* pucBlobF, SGD_UINT32 uiBlobFLen, SGD_INT32 iResultFormat,
+    SGD_INT32 iTargetSelector, SGD_INT32 iValueF, SGD_INT32 iTargetIndex, SGD_INT32 iValueE,
+    const SGD_UCHAR* pucTargetCipher, SGD_UINT32 uiTargetCipherLen, const SGD_UCHAR* pucValue16b, SGD_UCHAR* pucOut1,
+    SGD_UINT32* puiOut1Len, SGD_UCHAR* pucOut2, SGD_UINT32* puiOut2Len, SGD_UCHAR* pucOut3, SGD_UINT32* puiOut3Len,
+    SGD_UCHAR* pucOut8);
 
 /* -- Symmetric cipher and MAC commands -- */
 QUOR_API SGD_RV Quor_SymmKeyOperation(SGD_HANDLE hSessionHandle, SGD_INT32 iDecrypt, SGD_INT32 iMode,
@@ -475,17 +469,16 @@ QUOR_API SGD_RV Quor_SymmKeyCCMOperation(SGD_HANDLE hSessionHandle, SGD_INT32 iD
                                          SGD_UINT32* puiOutLen);
 QUOR_API SGD_RV Quor_SymmKeyCCMOperationInit(SGD_HANDLE hSessionHandle, SGD_INT32 iDecrypt, SGD_INT32 iKeyIndex,
                                              const SGD_UCHAR* pucKey, SGD_UINT32 uiKeyLen, SGD_INT32 iValueA,
-                                             const SGD_UCHAR* pucNonce, SGD_UINT32 uiNonceLen,
-                                             const SGD_UCHAR* pucData, SGD_UINT32 uiDataLen, SGD_INT32 iValueB,
-                                             SGD_INT32 iValueC, SGD_UCHAR* pucContext, SGD_UINT32* puiContextLen);
+                                             const SGD_UCHAR* pucNonce, SGD_UINT32 uiNonceLen, const SGD_UCHAR* pucData,
+                                             SGD_UINT32 uiDataLen, SGD_INT32 iValueB, SGD_INT32 iValueC,
+                                             SGD_UCHAR* pucContext, SGD_UINT32* puiContextLen);
 QUOR_API SGD_RV Quor_SymmKeyCCMOperationUpdate(SGD_HANDLE hSessionHandle, SGD_INT32 iDecrypt,
                                                const SGD_UCHAR* pucContext, SGD_UINT32 uiContextLen,
-                                               const SGD_UCHAR* pucData, SGD_UINT32 uiDataLen,
-                                               SGD_UCHAR* pucContextOut, SGD_UINT32* puiContextOutLen,
-                                               SGD_UCHAR* pucOut, SGD_UINT32* puiOutLen);
+                                               const SGD_UCHAR* pucData, SGD_UINT32 uiDataLen, SGD_UCHAR* pucContextOut,
+                                               SGD_UINT32* puiContextOutLen, SGD_UCHAR* pucOut, SGD_UINT32* puiOutLen);
 QUOR_API SGD_RV Quor_SymmKeyCCMOperationFinal(SGD_HANDLE hSessionHandle, SGD_INT32 iDecrypt,
-                                              const SGD_UCHAR* pucContext, SGD_UINT32 uiContextLen,
-                                              SGD_UCHAR* pucTag, SGD_UINT32* puiTagLen);
+                                              const SGD_UCHAR* pucContext, SGD_UINT32 uiContextLen, SGD_UCHAR* pucTag,
+                                              SGD_UINT32* puiTagLen);
 QUOR_API SGD_RV Quor_SymmKeyGCMOperation(SGD_HANDLE hSessionHandle, SGD_INT32 iDecrypt, SGD_INT32 iKeyIndex,
                                          const SGD_UCHAR* pucKey, SGD_UINT32 uiKeyLen, SGD_INT32 iValueA,
                                          const SGD_UCHAR* pucData1, SGD_UINT32 uiData1Len, const SGD_UCHAR* pucData2,
@@ -506,15 +499,12 @@ QUOR_API SGD_RV Quor_MultiDataDecrypt(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyI
                                       const DataRecord* pInput, DataRecord* pOutput);
 
 /* -- Asymmetric key management commands -- */
-QUOR_API SGD_RV Quor_GeneratePlainRSAKeyPair(SGD_HANDLE hSessionHandle, SGD_UINT32 uiBits, SGD_UINT32 uiExponent,
-                                             SGD_UCHAR* pucModulus, SGD_UINT32* puiModulusLen,
-                                             SGD_UCHAR* pucPublicExponent, SGD_UINT32* puiPublicExponentLen,
-                                             SGD_UCHAR* pucPrivateExponent, SGD_UINT32* puiPrivateExponentLen,
-                                             SGD_UCHAR* pucPrime1, SGD_UINT32* puiPrime1Len, SGD_UCHAR* pucPrime2,
-                                             SGD_UINT32* puiPrime2Len, SGD_UCHAR* pucExponent1,
-                                             SGD_UINT32* puiExponent1Len, SGD_UCHAR* pucExponent2,
-                                             SGD_UINT32* puiExponent2Len, SGD_UCHAR* pucCoefficient,
-                                             SGD_UINT32* puiCoefficientLen);
+QUOR_API SGD_RV Quor_GeneratePlainRSAKeyPair(
+    SGD_HANDLE hSessionHandle, SGD_UINT32 uiBits, SGD_UINT32 uiExponent, SGD_UCHAR* pucModulus,
+    SGD_UINT32* puiModulusLen, SGD_UCHAR* pucPublicExponent, SGD_UINT32* puiPublicExponentLen,
+    SGD_UCHAR* pucPrivateExponent, SGD_UINT32* puiPrivateExponentLen, SGD_UCHAR* pucPrime1, SGD_UINT32* puiPrime1Len,
+    SGD_UCHAR* pucPrime2, SGD_UINT32* puiPrime2Len, SGD_UCHAR* pucExponent1, SGD_UINT32* puiExponent1Len,
+    SGD_UCHAR* pucExponent2, SGD_UINT32* puiExponent2Len, SGD_UCHAR* pucCoefficient, SGD_UINT32* puiCoefficientLen);
 QUOR_API SGD_RV Quor_GeneratePlainECCKeyPair(SGD_HANDLE hSessionHandle, SGD_INT32 iCurve, SGD_UCHAR* pucX,
                                              SGD_UINT32* puiXLen, SGD_UCHAR* pucY, SGD_UINT32* puiYLen,
                                              SGD_UCHAR* pucPrivateKey, SGD_UINT32* puiPrivateKeyLen);
@@ -523,22 +513,21 @@ QUOR_API SGD_RV Quor_GenerateAsymmKeyWithLMK(SGD_HANDLE hSessionHandle, SGD_INT3
                                              SGD_UINT32* puiOut1Len, SGD_UCHAR* pucOut2, SGD_UINT32* puiOut2Len,
                                              SGD_UCHAR* pucOut3, SGD_UINT32* puiOut3Len);
 QUOR_API SGD_RV Quor_GetInternalRSAPublicKey(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyIndex, SGD_INT32 iUsage,
-                                             SGD_UCHAR* pucModulus, SGD_UINT32* puiModulusLen,
-                                             SGD_UCHAR* pucExponent, SGD_UINT32* puiExponentLen, SGD_UCHAR* pucThird,
-                                             SGD_UINT32* puiThirdLen);
+                                             SGD_UCHAR* pucModulus, SGD_UINT32* puiModulusLen, SGD_UCHAR* pucExponent,
+                                             SGD_UINT32* puiExponentLen, SGD_UCHAR* pucThird, SGD_UINT32* puiThirdLen);
 QUOR_API SGD_RV Quor_GetInternalECCPublicKey(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyIndex, SGD_INT32 iUsage,
                                              SGD_UINT32* puiCurve, SGD_UCHAR* pucX, SGD_UINT32* puiXLen,
                                              SGD_UCHAR* pucY, SGD_UINT32* puiYLen);
 QUOR_API SGD_RV Quor_GetPublicKeyByPrivateKey(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyType, SGD_INT32 iCurve,
                                               SGD_INT32 iKeyStatus, const SGD_UCHAR* pucPrivateKey,
-                                              SGD_UINT32 uiPrivateKeyLen, SGD_UINT32* puiCurve,
-                                              SGD_UCHAR* pucPublic1, SGD_UINT32* puiPublic1Len,
-                                              SGD_UCHAR* pucPublic2, SGD_UINT32* puiPublic2Len);
+                                              SGD_UINT32 uiPrivateKeyLen, SGD_UINT32* puiCurve, SGD_UCHAR* pucPublic1,
+                                              SGD_UINT32* puiPublic1Len, SGD_UCHAR* pucPublic2,
+                                              SGD_UINT32* puiPublic2Len);
 QUOR_API SGD_RV Quor_GetInternalKeyCipherByLMK(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyIndex, SGD_INT32 iKeyType,
                                                SGD_INT32 iUsage, SGD_UCHAR* pucPublic1, SGD_UINT32* puiPublic1Len,
-                                               SGD_UCHAR* pucPublic2, SGD_UINT32* puiPublic2Len,
-                                               SGD_UCHAR* pucCipher, SGD_UINT32* puiCipherLen, SGD_UCHAR* pucCheck,
-                                               SGD_UINT32* puiNumber1, SGD_UINT32* puiNumber2);
+                                               SGD_UCHAR* pucPublic2, SGD_UINT32* puiPublic2Len, SGD_UCHAR* pucCipher,
+                                               SGD_UINT32* puiCipherLen, SGD_UCHAR* pucCheck, SGD_UINT32* puiNumber1,
+                                               SGD_UINT32* puiNumber2);
 
 /* -- Asymmetric cipher and signature commands -- */
 QUOR_API SGD_RV Quor_RSAEncrypt(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyIndex, const SGD_UCHAR* pucModulus,
@@ -584,14 +573,12 @@ QUOR_API SGD_RV Quor_ECCVerifyHash(SGD_HANDLE hSessionHandle, SGD_INT32 iCurve, 
                                    const SGD_UCHAR* pucX, SGD_UINT32 uiXLen, const SGD_UCHAR* pucY, SGD_UINT32 uiYLen,
                                    const SGD_UCHAR* pucHash, SGD_UINT32 uiHashLen, const SGD_UCHAR* pucSignature,
                                    SGD_UINT32 uiSignatureLen);
-QUOR_API SGD_RV Quor_ECCEncrypt(SGD_HANDLE hSessionHandle, SGD_INT32 iCurve, SGD_INT32 iKeyIndex,
-                                const SGD_UCHAR* pucX, SGD_UINT32 uiXLen, const SGD_UCHAR* pucY, SGD_UINT32 uiYLen,
-                                const SGD_UCHAR* pucData, SGD_UINT32 uiDataLen, SGD_UCHAR* pucOut,
-                                SGD_UINT32* puiOutLen);
+QUOR_API SGD_RV Quor_ECCEncrypt(SGD_HANDLE hSessionHandle, SGD_INT32 iCurve, SGD_INT32 iKeyIndex, const SGD_UCHAR* pucX,
+                                SGD_UINT32 uiXLen, const SGD_UCHAR* pucY, SGD_UINT32 uiYLen, const SGD_UCHAR* pucData,
+                                SGD_UINT32 uiDataLen, SGD_UCHAR* pucOut, SGD_UINT32* puiOutLen);
 QUOR_API SGD_RV Quor_ECCDecrypt(SGD_HANDLE hSessionHandle, SGD_INT32 iCurve, SGD_INT32 iUsage, SGD_INT32 iKeyIndex,
-                                const SGD_UCHAR* pucPrivateKey, SGD_UINT32 uiPrivateKeyLen,
-                                const SGD_UCHAR* pucCipher, SGD_UINT32 uiCipherLen, SGD_UCHAR* pucOut,
-                                SGD_UINT32* puiOutLen);
+                                const SGD_UCHAR* pucPrivateKey, SGD_UINT32 uiPrivateKeyLen, const SGD_UCHAR* pucCipher,
+                                SGD_UINT32 uiCipherLen, SGD_UCHAR* pucOut, SGD_UINT32* puiOutLen);
 QUOR_API SGD_RV Quor_InternalECCDecrypt(SGD_HANDLE hSessionHandle, SGD_INT32 iCurve, SGD_INT32 iKeyIndex,
                                         const SGD_UCHAR* pucCipher, SGD_UINT32 uiCipherLen, SGD_UCHAR* pucOut,
                                         SGD_UINT32* puiOutLen);
@@ -613,9 +600,9 @@ QUOR_API SGD_RV Quor_EciesDecrypt(SGD_HANDLE hSessionHandle, SGD_INT32 iValueA, 
                                   SGD_UINT32 uiNLen, SGD_UCHAR* pucOut, SGD_UINT32* puiOutLen);
 
 /* -- Hash commands; the state is opaque and passes through the caller -- */
-QUOR_API SGD_RV Quor_HashInit(SGD_HANDLE hSessionHandle, SGD_INT32 iHashCode, const SGD_UCHAR* pucX,
-                              SGD_UINT32 uiXLen, const SGD_UCHAR* pucY, SGD_UINT32 uiYLen, const SGD_UCHAR* pucID,
-                              SGD_UINT32 uiIDLen, SGD_UCHAR* pucState, SGD_UINT32* puiStateLen);
+QUOR_API SGD_RV Quor_HashInit(SGD_HANDLE hSessionHandle, SGD_INT32 iHashCode, const SGD_UCHAR* pucX, SGD_UINT32 uiXLen,
+                              const SGD_UCHAR* pucY, SGD_UINT32 uiYLen, const SGD_UCHAR* pucID, SGD_UINT32 uiIDLen,
+                              SGD_UCHAR* pucState, SGD_UINT32* puiStateLen);
 QUOR_API SGD_RV Quor_HashUpdate(SGD_HANDLE hSessionHandle, const SGD_UCHAR* pucState, SGD_UINT32 uiStateLen,
                                 const SGD_UCHAR* pucData, SGD_UINT32 uiDataLen, SGD_UCHAR* pucStateOut,
                                 SGD_UINT32* puiStateOutLen);

@@ -61,19 +61,16 @@ TEST_P(FileBounds, ReadAndWriteChecks) {
   EXPECT_EQ(s.fake().requests.size(), p.expected == SDR_OK ? 2u : 0u);
 }
 
-INSTANTIATE_TEST_SUITE_P(All, FileBounds,
-                         ::testing::Values(FileCase{"EndsAtLimit", 4, 8000, 192, SDR_OK},
-                                           FileCase{"PastLimit", 4, 8000, 193, SDR_INARGERR},
-                                           FileCase{"MaxLength", 4, 0, 4096, SDR_OK},
-                                           FileCase{"TooLong", 4, 0, 4097, SDR_INARGERR},
-                                           FileCase{"ZeroLength", 4, 0, 0, SDR_INARGERR},
-                                           FileCase{"LastByte", 4, 8191, 1, SDR_OK},
-                                           FileCase{"OffsetPastEnd", 4, 8192, 1, SDR_INARGERR},
-                                           FileCase{"HugeOffset", 4, 0xFFFFFFF0u, 32, SDR_INARGERR},
-                                           FileCase{"NameOf128", 128, 0, 1, SDR_OK},
-                                           FileCase{"NameOf129", 129, 0, 1, SDR_INARGERR},
-                                           FileCase{"EmptyName", 0, 0, 1, SDR_INARGERR}),
-                         [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(
+    All, FileBounds,
+    ::testing::Values(FileCase{"EndsAtLimit", 4, 8000, 192, SDR_OK}, FileCase{"PastLimit", 4, 8000, 193, SDR_INARGERR},
+                      FileCase{"MaxLength", 4, 0, 4096, SDR_OK}, FileCase{"TooLong", 4, 0, 4097, SDR_INARGERR},
+                      FileCase{"ZeroLength", 4, 0, 0, SDR_INARGERR}, FileCase{"LastByte", 4, 8191, 1, SDR_OK},
+                      FileCase{"OffsetPastEnd", 4, 8192, 1, SDR_INARGERR},
+                      FileCase{"HugeOffset", 4, 0xFFFFFFF0u, 32, SDR_INARGERR},
+                      FileCase{"NameOf128", 128, 0, 1, SDR_OK}, FileCase{"NameOf129", 129, 0, 1, SDR_INARGERR},
+                      FileCase{"EmptyName", 0, 0, 1, SDR_INARGERR}),
+    [](const auto& info) { return std::string(info.param.name); });
 
 TEST(Files, RequestLayoutsAndNameChecks) {
   FakeSession s;
@@ -87,8 +84,7 @@ TEST(Files, RequestLayoutsAndNameChecks) {
   EXPECT_EQ(s.fake().requests.at(1), Bin({6, 4}) + Lp("cfg"));
   EXPECT_EQ(s.fake().requests.at(2), Bin({6, 3}) + Lp("cfg") + U32(7) + Lp(Bin({0xAA, 0xBB})));
   const std::string long129(129, 'n');
-  EXPECT_EQ(Quor_CreateFile(s.handle(), reinterpret_cast<const unsigned char*>(long129.data()), 129, 1),
-            SDR_INARGERR);
+  EXPECT_EQ(Quor_CreateFile(s.handle(), reinterpret_cast<const unsigned char*>(long129.data()), 129, 1), SDR_INARGERR);
   for (uint32_t size : {0u, 8193u}) EXPECT_EQ(Quor_CreateFile(s.handle(), name, 3, size), SDR_INARGERR);
   EXPECT_EQ(Quor_DeleteFile(s.handle(), nullptr, 3), SDR_INARGERR);
   EXPECT_EQ(Quor_WriteFile(s.handle(), name, 3, 0, nullptr, 2), SDR_INARGERR);
@@ -100,8 +96,7 @@ TEST(Files, ReadAnswerLongerThanAskedIsRefused) {
   unsigned char buf[4] = {};
   SGD_UINT32 len = 0;
   s.Reply(Answer(0, Lp("0123456789")));
-  EXPECT_EQ(Quor_ReadFile(s.handle(), reinterpret_cast<const unsigned char*>("f"), 1, 0, 4, buf, &len),
-            SDR_COMMFAIL);
+  EXPECT_EQ(Quor_ReadFile(s.handle(), reinterpret_cast<const unsigned char*>("f"), 1, 0, 4, buf, &len), SDR_COMMFAIL);
   EXPECT_EQ(len, 0u);
   s.Reply(Answer(73));
   EXPECT_EQ(Quor_ReadFile(s.handle(), reinterpret_cast<const unsigned char*>("f"), 1, 0, 4, buf, &len),
@@ -153,8 +148,7 @@ TEST(AccessRightCommand, BothTypesAlwaysAsked) {
     FakeSession s;
     s.Reply(Answer(r.first));
     s.Reply(Answer(r.second));
-    EXPECT_EQ(requestPrivateKeyAccessRight(s.handle(), 4, reinterpret_cast<const unsigned char*>("pw"), 2),
-              r.expected);
+    EXPECT_EQ(requestPrivateKeyAccessRight(s.handle(), 4, reinterpret_cast<const unsigned char*>("pw"), 2), r.expected);
     ASSERT_EQ(s.fake().requests.size(), 2u);
     EXPECT_EQ(s.fake().requests[0].substr(2, 4), U32(1));
     EXPECT_EQ(s.fake().requests[1].substr(2, 4), U32(2));
@@ -162,10 +156,9 @@ TEST(AccessRightCommand, BothTypesAlwaysAsked) {
 }
 
 std::string DeviceInfoAnswer(const std::string& issuer, const std::string& name, const std::string& serial) {
-  return Answer(0, U16(static_cast<uint16_t>(issuer.size())) + issuer + U16(static_cast<uint16_t>(name.size())) +
-                       name + U16(static_cast<uint16_t>(serial.size())) + serial + Bin({0, 0, 0, 2}) +
-                       Bin({0, 0, 0, 1}) + std::string(8, '\x07') + Bin({0, 0, 0, 3}) + Bin({0, 0, 0x20, 0}) +
-                       std::string(8, '\x09'));
+  return Answer(0, U16(static_cast<uint16_t>(issuer.size())) + issuer + U16(static_cast<uint16_t>(name.size())) + name +
+                       U16(static_cast<uint16_t>(serial.size())) + serial + Bin({0, 0, 0, 2}) + Bin({0, 0, 0, 1}) +
+                       std::string(8, '\x07') + Bin({0, 0, 0, 3}) + Bin({0, 0, 0x20, 0}) + std::string(8, '\x09'));
 }
 
 TEST(GetDeviceInfo, NumbersKeptByteForByte) {
@@ -174,8 +167,7 @@ TEST(GetDeviceInfo, NumbersKeptByteForByte) {
   unsigned char issuer[64], name[64], serial[64];
   SGD_UINT32 il = 0, nl = 0, sl = 0, v1 = 0, v2 = 0, v3 = 0, v4 = 0;
   SGD_UINT64 l1 = 0, l2 = 0;
-  ASSERT_EQ(Quor_GetDeviceInfo(s.handle(), issuer, &il, name, &nl, serial, &sl, &v1, &v2, &l1, &v3, &v4, &l2),
-            SDR_OK);
+  ASSERT_EQ(Quor_GetDeviceInfo(s.handle(), issuer, &il, name, &nl, serial, &sl, &v1, &v2, &l1, &v3, &v4, &l2), SDR_OK);
   EXPECT_EQ(s.fake().requests.at(0), Bin({1, 1}));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(issuer), il), "Issuer");
   EXPECT_EQ(std::string(reinterpret_cast<char*>(serial), sl), "SN1");
@@ -185,12 +177,11 @@ TEST(GetDeviceInfo, NumbersKeptByteForByte) {
   // A short answer gives 0 for the missing numbers; device errors are all COMMFAIL.
   s.Reply(Answer(0, U16(1) + "I" + U16(0) + U16(0) + Bin({0, 0, 0, 5})));
   v2 = 77;
-  EXPECT_EQ(Quor_GetDeviceInfo(s.handle(), issuer, &il, name, &nl, serial, &sl, &v1, &v2, &l1, &v3, &v4, &l2),
-            SDR_OK);
+  EXPECT_EQ(Quor_GetDeviceInfo(s.handle(), issuer, &il, name, &nl, serial, &sl, &v1, &v2, &l1, &v3, &v4, &l2), SDR_OK);
   EXPECT_EQ(v2, 0u);
   s.Reply(Answer(21));
-  EXPECT_EQ(Quor_GetDeviceInfo(s.handle(), issuer, &il, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
-                               nullptr, nullptr, nullptr, nullptr),
+  EXPECT_EQ(Quor_GetDeviceInfo(s.handle(), issuer, &il, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
+                               nullptr, nullptr, nullptr),
             SDR_COMMFAIL);
   EXPECT_EQ(s.fake().LinesAt(4).back(), "Quor_GetDeviceInfo HSM return [21]|[0X000015]");
   EXPECT_EQ(Quor_GetDeviceInfo(s.handle(), issuer, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr, nullptr,
@@ -214,10 +205,9 @@ TEST(GetDeviceInfo, SdfStructureNeverOverrun) {
   EXPECT_EQ(std::memcmp(&info.BufferSize, raw, 4), 0);
 
   // Texts longer than their fields: refused, the structure untouched.
-  for (const auto& [issuer, name, serial] :
-       {std::tuple{std::string(41, 'i'), std::string("d"), std::string("s")},
-        std::tuple{std::string("i"), std::string(17, 'd'), std::string("s")},
-        std::tuple{std::string("i"), std::string("d"), std::string(300, 's')}}) {
+  for (const auto& [issuer, name, serial] : {std::tuple{std::string(41, 'i'), std::string("d"), std::string("s")},
+                                             std::tuple{std::string("i"), std::string(17, 'd'), std::string("s")},
+                                             std::tuple{std::string("i"), std::string("d"), std::string(300, 's')}}) {
     s.Reply(DeviceInfoAnswer(issuer, name, serial));
     DEVICEINFO guard[2];
     std::memset(guard, 0x5A, sizeof guard);

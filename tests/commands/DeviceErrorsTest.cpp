@@ -1,8 +1,8 @@
 // Device return codes: messages and their GM/T 0018 codes.
-#include "commands/DeviceErrors.h"
-
 #include <gtest/gtest.h>
 #include <quorsdf.h>
+
+#include "commands/DeviceErrors.h"
 
 namespace {
 

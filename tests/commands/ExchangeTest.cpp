@@ -62,15 +62,14 @@ TEST_P(MalformedAnswer, IsCommFailAndWritesNothing) {
   EXPECT_TRUE(OutUntouched());
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, MalformedAnswer,
-    ::testing::Values(BadAnswer{"TwoBytes", Bin({0x01, 0x03})}, BadAnswer{"Empty", ""},
-                      BadAnswer{"EndsInsideHeader", Bin({0x01, 0x03, 0x00})},
-                      BadAnswer{"EndsInsideLength", Answer(0, Bin({0, 0}))},
-                      BadAnswer{"LengthPastEnd", Answer(0, U32(9) + "abc")},
-                      BadAnswer{"LengthOf2To31", Answer(0, U32(0x80000000u) + "abc")},
-                      BadAnswer{"LengthAllOnes", Answer(0, U32(0xFFFFFFFFu) + "abc")}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(All, MalformedAnswer,
+                         ::testing::Values(BadAnswer{"TwoBytes", Bin({0x01, 0x03})}, BadAnswer{"Empty", ""},
+                                           BadAnswer{"EndsInsideHeader", Bin({0x01, 0x03, 0x00})},
+                                           BadAnswer{"EndsInsideLength", Answer(0, Bin({0, 0}))},
+                                           BadAnswer{"LengthPastEnd", Answer(0, U32(9) + "abc")},
+                                           BadAnswer{"LengthOf2To31", Answer(0, U32(0x80000000u) + "abc")},
+                                           BadAnswer{"LengthAllOnes", Answer(0, U32(0xFFFFFFFFu) + "abc")}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(Exchange, AnswerLongerThanTheBufferIsCommFail) {
   s.Reply(Answer(0, Lp(std::string(8400, 'x'))));
@@ -118,7 +117,12 @@ TEST_F(Exchange, NullBytesWithLengthIsArgumentError) {
 TEST(Guard, EveryExceptionBecomesACode) {
   FakeSession s;
   using Quor::Commands::Guard;
-  auto run = [&](auto thrower) { return Guard(s.handle(), "T", [&](Quor::Commands::Call&) -> SGD_RV { thrower(); return 0; }); };
+  auto run = [&](auto thrower) {
+    return Guard(s.handle(), "T", [&](Quor::Commands::Call&) -> SGD_RV {
+      thrower();
+      return 0;
+    });
+  };
   EXPECT_EQ(run([] { throw Quor::Commands::Failure{SDR_KEYERR}; }), SDR_KEYERR);
   EXPECT_EQ(run([] { throw Quor::Exception(17, "x"); }), SDR_COMMFAIL);
   EXPECT_EQ(run([] { throw std::bad_alloc(); }), SDR_NOBUFFER);

@@ -1,10 +1,10 @@
 // Field templates: compiling, formatting, parsing and their error numbers.
-#include "commands/FieldTemplate.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "commands/FieldTemplate.h"
 
 namespace {
 
@@ -42,22 +42,23 @@ TEST_P(CompileErrors, RaisesNumber) {
   EXPECT_EQ(ErrorOf([] { FieldTemplate::compile(GetParam().text); }), GetParam().error) << GetParam().text;
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, CompileErrors,
-    ::testing::Values(CompileCase{"{0,2:B}{2,2:B}", 7}, CompileCase{"{1,2:B}", 7}, CompileCase{"{0,2:B", 2},
-                      CompileCase{"{}", 3}, CompileCase{"{0:B}", 4}, CompileCase{"{,2:B}", 5},
-                      CompileCase{"{x,2:B}", 6}, CompileCase{"{0,2B}", 8}, CompileCase{"{0,:B}", 9},
-                      CompileCase{"{0,x:B}", 10}, CompileCase{"{0,$2):B}", 11}, CompileCase{"{0,$(2:B}", 12},
-                      CompileCase{"{0,$():B}", 13}, CompileCase{"{0,2:b}", 14}, CompileCase{"{0,2:BB}", 14},
-                      CompileCase{"{0,2:}", 14},
-                      // A width may only come from an earlier field.
-                      CompileCase{"{0,$(0):B}", 10}, CompileCase{"{0,2:B}{1,$(1):B}", 10},
-                      CompileCase{"{0,2:B}{1,$(5):B}", 10}, CompileCase{"{0,2:B}{1,$(x):B}", 10},
-                      CompileCase{"{0,$)1(:B}", 12},
-                      // Fixed widths are non-negative and fit 31 bits.
-                      CompileCase{"{0,-3:B}", 10}, CompileCase{"{0,2147483648:B}", 10},
-                      // A "}" in literal text before the next "{" has no opening brace.
-                      CompileCase{"ab}{0,2:B}", 2}, CompileCase{"{0,2:B}x}{1,2:B}", 2}));
+INSTANTIATE_TEST_SUITE_P(All, CompileErrors,
+                         ::testing::Values(CompileCase{"{0,2:B}{2,2:B}", 7}, CompileCase{"{1,2:B}", 7},
+                                           CompileCase{"{0,2:B", 2}, CompileCase{"{}", 3}, CompileCase{"{0:B}", 4},
+                                           CompileCase{"{,2:B}", 5}, CompileCase{"{x,2:B}", 6},
+                                           CompileCase{"{0,2B}", 8}, CompileCase{"{0,:B}", 9},
+                                           CompileCase{"{0,x:B}", 10}, CompileCase{"{0,$2):B}", 11},
+                                           CompileCase{"{0,$(2:B}", 12}, CompileCase{"{0,$():B}", 13},
+                                           CompileCase{"{0,2:b}", 14}, CompileCase{"{0,2:BB}", 14},
+                                           CompileCase{"{0,2:}", 14},
+                                           // A width may only come from an earlier field.
+                                           CompileCase{"{0,$(0):B}", 10}, CompileCase{"{0,2:B}{1,$(1):B}", 10},
+                                           CompileCase{"{0,2:B}{1,$(5):B}", 10}, CompileCase{"{0,2:B}{1,$(x):B}", 10},
+                                           CompileCase{"{0,$)1(:B}", 12},
+                                           // Fixed widths are non-negative and fit 31 bits.
+                                           CompileCase{"{0,-3:B}", 10}, CompileCase{"{0,2147483648:B}", 10},
+                                           // A "}" in literal text before the next "{" has no opening brace.
+                                           CompileCase{"ab}{0,2:B}", 2}, CompileCase{"{0,2:B}x}{1,2:B}", 2}));
 
 TEST(FieldTemplateCompile, KeepsElementsAndPositions) {
   const FieldTemplate t = FieldTemplate::compile("AB{0,2:B}{1,$(0):N}tail");
@@ -99,8 +100,11 @@ TEST_P(Parse, Fields) {
 INSTANTIATE_TEST_SUITE_P(
     All, Parse,
     ::testing::Values(
-        ParseCase{"TrailingIgnored", kLengthPrefixed, B({0, 1, 0, 0, 0, 0, 0, 3, 0x41, 0x42, 0x43, 0x44}),
-                  {B({0, 1}), B({0, 0}), B({0, 0, 0, 3}), "ABC"}, 0},
+        ParseCase{"TrailingIgnored",
+                  kLengthPrefixed,
+                  B({0, 1, 0, 0, 0, 0, 0, 3, 0x41, 0x42, 0x43, 0x44}),
+                  {B({0, 1}), B({0, 0}), B({0, 0, 0, 3}), "ABC"},
+                  0},
         ParseCase{"EndsAtBoundary", kLengthPrefixed, B({0, 1, 0, 0x2A}), {B({0, 1}), B({0, 0x2A})}, 0},
         ParseCase{"EndsInsideField", kLengthPrefixed, B({0, 1, 0}), {}, 17},
         ParseCase{"LengthPastEnd", kLengthPrefixed, B({0, 1, 0, 0, 0, 0, 0, 9, 0x41}), {}, 17},
@@ -114,8 +118,7 @@ INSTANTIATE_TEST_SUITE_P(
         ParseCase{"ZeroByteWidthField", "{0,0:B}{1,$(0):B}", B({0x41}), {Bytes(), Bytes()}, 0},
         ParseCase{"Literal", "AB{0,1:B}", Bytes("ABx"), {"x"}, 0},
         ParseCase{"LiteralMissing", "AB{0,1:B}", Bytes("xABx"), {}, 16},
-        ParseCase{"EmptyTemplate", "", Bytes("xyz"), {}, 0},
-        ParseCase{"EmptyData", kLengthPrefixed, Bytes(), {}, 0}),
+        ParseCase{"EmptyTemplate", "", Bytes("xyz"), {}, 0}, ParseCase{"EmptyData", kLengthPrefixed, Bytes(), {}, 0}),
     [](const auto& info) { return std::string(info.param.name); });
 
 struct FormatCase {
@@ -141,18 +144,16 @@ TEST_P(Format, Bytes) {
 INSTANTIATE_TEST_SUITE_P(
     All, Format,
     ::testing::Values(
-        FormatCase{"WidthFromField", "{0,4:B}{1,$(0):B}", {B({0, 0, 0, 5}), "hello world"},
-                   B({0, 0, 0, 5}) + "hello", 0},
+        FormatCase{
+            "WidthFromField", "{0,4:B}{1,$(0):B}", {B({0, 0, 0, 5}), "hello world"}, B({0, 0, 0, 5}) + "hello", 0},
         FormatCase{"BPaddedAtEnd", "{0,4:B}", {B({5})}, B({5, 0, 0, 0}), 0},
         FormatCase{"WidthReadAsSupplied", "{0,4:B}{1,$(0):B}", {B({5}), "abcdefg"}, B({5, 0, 0, 0}) + "abcde", 0},
-        FormatCase{"NPaddedAtFront", "{0,4:N}", {"7"}, "0007", 0},
-        FormatCase{"NCut", "{0,4:N}", {"123456"}, "1234", 0},
+        FormatCase{"NPaddedAtFront", "{0,4:N}", {"7"}, "0007", 0}, FormatCase{"NCut", "{0,4:N}", {"123456"}, "1234", 0},
         FormatCase{"APaddedWithZeros", "{0,4:A}", {"ab"}, Bytes("ab") + B({0, 0}), 0},
         FormatCase{"OnlyLiteralNoValues", "hello", {}, "", 0},
         FormatCase{"OnlyLiteralOneValue", "hello", {"x"}, "hello", 0},
         FormatCase{"StopsAfterLastValue", "{0,1:B}mid{1,1:B}end", {"a"}, "a", 0},
-        FormatCase{"ExtraValuesIgnored", "{0,1:B}", {"a", "b"}, "a", 0},
-        FormatCase{"EmptyTemplate", "", {"a"}, "", 0},
+        FormatCase{"ExtraValuesIgnored", "{0,1:B}", {"a", "b"}, "a", 0}, FormatCase{"EmptyTemplate", "", {"a"}, "", 0},
         FormatCase{"RequestCode", "{0,2:B}", {B({1, 1})}, B({1, 1}), 0},
         FormatCase{"WidthFromFiveByteB", "{0,5:B}{1,$(0):B}", {B({0, 0, 0, 0, 5}), "abc"}, "", 15},
         FormatCase{"WidthFromA", "{0,1:A}{1,$(0):B}", {B({5}), "abc"}, "", 14},

@@ -20,8 +20,7 @@ TEST(HashInitCommand, RequestLayouts) {
   EXPECT_EQ(s.fake().requests.back(), Bin({5, 1}) + U32(6));
   EXPECT_EQ(Quor_HashInit(s.handle(), 20, nullptr, 0, nullptr, 0, nullptr, 0, state, &len), SDR_OK);
   EXPECT_EQ(s.fake().requests.back(), Bin({5, 1}) + U32(20) + U32(0) + U32(0) + U32(0));
-  EXPECT_EQ(Quor_HashInit(s.handle(), 20, kX, 32, kY, 32, reinterpret_cast<const unsigned char*>("id"), 2, state,
-                          &len),
+  EXPECT_EQ(Quor_HashInit(s.handle(), 20, kX, 32, kY, 32, reinterpret_cast<const unsigned char*>("id"), 2, state, &len),
             SDR_OK);
   EXPECT_EQ(s.fake().requests.back(), Bin({5, 1}) + U32(20) + Lp(std::string(reinterpret_cast<const char*>(kX), 32)) +
                                           Lp(std::string(reinterpret_cast<const char*>(kY), 32)) + Lp("id"));
@@ -136,8 +135,8 @@ TEST_F(SdfHash, InitIdentifiersAndPublicKey) {
   EXPECT_EQ(s.fake().requests.back(), Bin({5, 1}) + U32(6));
   EXPECT_EQ(SDF_HashInit(s.handle(), SGD_SM3, &pub, nullptr, 16), SDR_INARGERR);
   EXPECT_EQ(SDF_HashInit(s.handle(), SGD_SM3, &pub, nullptr, 0), SDR_OK);
-  EXPECT_EQ(s.fake().requests.back(), Bin({5, 1}) + U32(20) + Lp(std::string(31, '\0') + "\x11") +
-                                          Lp(std::string(31, '\0') + "\x22") + U32(0));
+  EXPECT_EQ(s.fake().requests.back(),
+            Bin({5, 1}) + U32(20) + Lp(std::string(31, '\0') + "\x11") + Lp(std::string(31, '\0') + "\x22") + U32(0));
   pub.bits = 520;  // more than the arrays hold
   EXPECT_EQ(SDF_HashInit(s.handle(), SGD_SM3, &pub, nullptr, 0), SDR_INARGERR);
 }
