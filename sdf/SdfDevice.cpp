@@ -39,13 +39,12 @@ ConfigDirectory& Directory() {
   return d;
 }
 
-const char kHeartbeatRequest[] = {0x01, 0x02, 0x00, 0x00, 0x00, 0x04};
-const char kHeartbeatAnswer[] = {0x01, 0x03, 0x00, 0x00};
-
 int OpenClient(const std::string& path, ClientHandle** client) {
   *client = nullptr;
-  return ClientOpen(path.c_str(), FormatFrame, ParseFrame, 2, ReadFrameLength, IgnoreHostStatus, kHeartbeatRequest,
-                    sizeof kHeartbeatRequest, nullptr, kHeartbeatAnswer, sizeof kHeartbeatAnswer, client);
+  using namespace Quor::Base;
+  return ClientOpen(path.c_str(), FormatFrame, ParseFrame, kFrameLengthSize, ReadFrameLength, IgnoreHostStatus,
+                    kHeartbeatRequest, sizeof kHeartbeatRequest, nullptr, kHeartbeatAnswer, sizeof kHeartbeatAnswer,
+                    client);
 }
 
 bool Exists(const std::string& path) {

@@ -15,7 +15,9 @@ QUOR_WEAK int ClientCommunicate(ClientHandle*, const char*, unsigned long, int, 
 QUOR_WEAK int ClientClose(ClientHandle*) noexcept { return 0; }
 QUOR_WEAK void LogMessage(ClientHandle*, int, const char*, ...) noexcept {}
 QUOR_WEAK bool LogEnabled(ClientHandle*, int) noexcept { return false; }
+namespace Quor::Base {
 QUOR_WEAK long FormatFrame(const char*, size_t, const MessageContext*, void*, size_t*) { return -1; }
 QUOR_WEAK long ParseFrame(const char*, size_t, const MessageContext*, void*, size_t*) { return -1; }
 QUOR_WEAK long ReadFrameLength(const char*, size_t) { return -1; }
 QUOR_WEAK void IgnoreHostStatus(unsigned long, unsigned long, const char*, unsigned long) {}
+}  // namespace Quor::Base
