@@ -45,6 +45,7 @@ struct FileCase {
   uint32_t nameLen, offset, length;
   SGD_RV expected;
 };
+void PrintTo(const FileCase& c, std::ostream* os) { *os << c.name; }
 
 class FileBounds : public ::testing::TestWithParam<FileCase> {};
 

@@ -53,6 +53,7 @@ struct BadAnswer {
   const char* name;
   std::string answer;
 };
+void PrintTo(const BadAnswer& c, std::ostream* os) { *os << c.name; }
 
 class MalformedAnswer : public Exchange, public ::testing::WithParamInterface<BadAnswer> {};
 

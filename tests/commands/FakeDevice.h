@@ -7,6 +7,7 @@
 
 #include <cstring>
 #include <deque>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <vector>
@@ -31,6 +32,7 @@ class FakeDevice : public Quor::Sdf::DeviceLink {
 
   int Communicate(const char* request, unsigned long requestLen, void* answer,
                   unsigned long* answerLen) noexcept override {
+    std::lock_guard lock(mutex_);
     requests.emplace_back(request, requestLen);
     Reply r;
     if (!replies.empty()) {
@@ -48,7 +50,10 @@ class FakeDevice : public Quor::Sdf::DeviceLink {
     return 0;
   }
   bool LogEnabled(int) noexcept override { return true; }
-  void Log(int level, const char* line) noexcept override { lines.emplace_back(level, line); }
+  void Log(int level, const char* line) noexcept override {
+    std::lock_guard lock(mutex_);
+    lines.emplace_back(level, line);
+  }
 
   std::vector<std::string> LinesAt(int level) const {
     std::vector<std::string> out;
@@ -56,6 +61,9 @@ class FakeDevice : public Quor::Sdf::DeviceLink {
       if (l == level) out.push_back(text);
     return out;
   }
+
+ private:
+  std::mutex mutex_;  // sessions may be used from several threads
 };
 
 // Wire helpers.

@@ -35,6 +35,7 @@ struct CompileCase {
   const char* text;
   int error;
 };
+void PrintTo(const CompileCase& c, std::ostream* os) { *os << c.text; }
 
 class CompileErrors : public ::testing::TestWithParam<CompileCase> {};
 
@@ -84,6 +85,7 @@ struct ParseCase {
   std::vector<Bytes> fields;  // expected, when error is 0
   int error;
 };
+void PrintTo(const ParseCase& c, std::ostream* os) { *os << c.name; }
 
 class Parse : public ::testing::TestWithParam<ParseCase> {};
 
@@ -128,6 +130,7 @@ struct FormatCase {
   Bytes expected;
   int error;
 };
+void PrintTo(const FormatCase& c, std::ostream* os) { *os << c.name; }
 
 class Format : public ::testing::TestWithParam<FormatCase> {};
 
