@@ -12,27 +12,27 @@ namespace {
 
 using namespace QuorTest;
 
-int Run(const std::string& command) {
+int Shell(const std::string& command) {
   const int status = std::system(command.c_str());
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 }
 
 TEST(CClient, BuiltWithTheProject) {
   SimSetup setup;
-  EXPECT_EQ(Run(std::string(QUOR_C_CLIENT) + " " + setup.dir), 0);
+  EXPECT_EQ(Shell(std::string(QUOR_C_CLIENT) + " " + setup.dir), 0);
 }
 
 TEST(CClient, CompiledAgainstTheInstalledHeaderAndLibrary) {
-  if (Run("command -v cc >/dev/null 2>&1") != 0) GTEST_SKIP() << "no C compiler";
+  if (Shell("command -v cc >/dev/null 2>&1") != 0) GTEST_SKIP() << "no C compiler";
   SimSetup setup;
   const std::string prefix = setup.dir + "/prefix";
-  ASSERT_EQ(Run("cmake --install " QUOR_BUILD_DIR " --prefix " + prefix + " >/dev/null"), 0);
+  ASSERT_EQ(Shell("cmake --install " QUOR_BUILD_DIR " --prefix " + prefix + " >/dev/null"), 0);
   const std::string lib = prefix + "/" QUOR_LIBDIR;
   const std::string exe = setup.dir + "/c_client";
-  ASSERT_EQ(Run("cc -std=c11 -Wall -Wextra -Wpedantic -Werror -I" + prefix + "/include " QUOR_C_SOURCE " -L" + lib +
-                " -lquorsdf -o " + exe),
+  ASSERT_EQ(Shell("cc -std=c11 -Wall -Wextra -Wpedantic -Werror -I" + prefix + "/include " QUOR_C_SOURCE " -L" + lib +
+                  " -lquorsdf -o " + exe),
             0);
-  EXPECT_EQ(Run("LD_LIBRARY_PATH=" + lib + " " + exe + " " + setup.dir), 0);
+  EXPECT_EQ(Shell("LD_LIBRARY_PATH=" + lib + " " + exe + " " + setup.dir), 0);
 }
 
 }  // namespace

@@ -47,8 +47,12 @@ class EndToEnd : public ::testing::Test {
   }
   void TearDown() override {
     setup_->sim.ControlOk("clear");
-    if (session_) EXPECT_EQ(SDF_CloseSession(session_), SDR_OK);
-    if (device_) EXPECT_EQ(SDF_CloseDevice(device_), SDR_OK);
+    if (session_) {
+      EXPECT_EQ(SDF_CloseSession(session_), SDR_OK);
+    }
+    if (device_) {
+      EXPECT_EQ(SDF_CloseDevice(device_), SDR_OK);
+    }
     Quor_SetCfgPath(nullptr);
   }
 
@@ -107,7 +111,9 @@ TEST_F(EndToEnd, RandomSizesAndChunks) {
     ASSERT_EQ(SDF_GenerateRandom(session_, n, a.data()), SDR_OK) << n;
     ASSERT_EQ(SDF_GenerateRandom(session_, n, b.data()), SDR_OK) << n;
     EXPECT_EQ(a[n], 0) << "wrote past " << n;
-    if (n >= 16) EXPECT_NE(a, b);
+    if (n >= 16) {
+      EXPECT_NE(a, b);
+    }
     const size_t commands = n == 0 ? 0 : (n + 2047) / 2048;
     EXPECT_EQ(setup_->Commands().size(), 2 * commands) << n;
   }
@@ -326,7 +332,9 @@ TEST_P(DeviceErrors, MappedAndLogged) {
   const Fault& f = GetParam();
   ASSERT_TRUE(setup_->sim.ControlOk(std::string("answer ") + f.command + " " + std::to_string(f.code)));
   EXPECT_EQ(Call(f.command), f.expected);
-  if (*f.line) EXPECT_TRUE(LogHasLine(setup_->LogPath(), "[ERROR]", f.line)) << f.line;
+  if (*f.line) {
+    EXPECT_TRUE(LogHasLine(setup_->LogPath(), "[ERROR]", f.line)) << f.line;
+  }
 }
 
 INSTANTIATE_TEST_SUITE_P(

@@ -35,10 +35,11 @@ class Lookup : public ::testing::Test {
   static SGD_RV OpenClose() {
     SGD_HANDLE device = nullptr;
     const SGD_RV rv = SDF_OpenDevice(&device);
-    if (rv == SDR_OK)
+    if (rv == SDR_OK) {
       EXPECT_EQ(SDF_CloseDevice(device), SDR_OK);
-    else
+    } else {
       EXPECT_EQ(device, nullptr);
+    }
     return rv;
   }
 
