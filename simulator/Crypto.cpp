@@ -345,7 +345,11 @@ uint16_t CcmStreamUpdate(CcmStream& st, std::string_view key, std::string_view d
   if (data.size() > st.total - st.done) return Dev::kInvalidInput;
   const size_t width = static_cast<size_t>(static_cast<unsigned char>(st.counter[0])) + 1;
   std::string ks = st.keystream;
-  if (ks.size() < data.size()) ks += CtrKeystream(alg, key, st.counter, data.size() - ks.size(), width);
+  if (ks.size() < data.size()) {
+    // Whole blocks: what this piece does not use is kept for the next one.
+    const size_t need = data.size() - ks.size();
+    ks += CtrKeystream(alg, key, st.counter, (need + 15) / 16 * 16, width);
+  }
   std::string result(data);
   Xor(result, ks);
   st.keystream = ks.substr(data.size());
