@@ -8,7 +8,6 @@
 
 #include <cstring>
 #include <memory>
-#include <mutex>
 
 #include "common/Bytes.h"
 
@@ -152,12 +151,18 @@ void PutU64(std::string& out, uint64_t v) {
 }  // namespace
 
 void InitCrypto() {
-  static std::once_flag once;
-  std::call_once(once, [] {
-    // Loading any provider stops the default one loading by itself, so both are loaded.
-    OSSL_PROVIDER_load(nullptr, "default");
-    OSSL_PROVIDER_load(nullptr, "legacy");
-  });
+  // Loading any provider stops the default one loading by itself, so both are
+  // loaded. The holder is made after OpenSSL has initialised itself, so its
+  // destructor runs before OpenSSL's own clean-up at exit.
+  struct Providers {
+    OSSL_PROVIDER* def = OSSL_PROVIDER_load(nullptr, "default");
+    OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+    ~Providers() {
+      if (legacy) OSSL_PROVIDER_unload(legacy);
+      if (def) OSSL_PROVIDER_unload(def);
+    }
+  };
+  static Providers providers;
 }
 
 uint16_t FindSymAlg(uint32_t code, SymAlg* out) {

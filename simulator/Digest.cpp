@@ -9,7 +9,8 @@
 namespace QuorSim {
 namespace {
 
-inline uint32_t Rotl(uint32_t x, int n) { return (x << n) | (x >> (32 - n)); }
+// n may be 0 (SM3 rotates its constants by j mod 32): (32 - n) & 31 keeps the shift defined.
+inline uint32_t Rotl(uint32_t x, int n) { return (x << (n & 31)) | (x >> ((32 - n) & 31)); }
 inline uint32_t Rotr(uint32_t x, int n) { return (x >> n) | (x << (32 - n)); }
 
 void Sha1Compress(std::array<uint32_t, 8>& h, const unsigned char* p) {

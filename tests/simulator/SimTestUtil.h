@@ -104,12 +104,15 @@ class Ans {
 };
 
 inline void LoadProviders() {
-  static bool done = [] {
-    OSSL_PROVIDER_load(nullptr, "default");
-    OSSL_PROVIDER_load(nullptr, "legacy");
-    return true;
-  }();
-  (void)done;
+  struct Providers {
+    OSSL_PROVIDER* def = OSSL_PROVIDER_load(nullptr, "default");
+    OSSL_PROVIDER* legacy = OSSL_PROVIDER_load(nullptr, "legacy");
+    ~Providers() {
+      if (legacy) OSSL_PROVIDER_unload(legacy);
+      if (def) OSSL_PROVIDER_unload(def);
+    }
+  };
+  static Providers providers;
 }
 
 struct CtxFree {
