@@ -132,9 +132,10 @@ QUOR_API SGD_RV SDF_GenerateKeyWithECC(SGD_HANDLE hSessionHandle, SGD_UCHAR* puc
     const Quor::Bytes cipher =
         Exchange(c, kSponsor, *pucResponsePublicKey, *pucResponseTmpPublicKey, pucResponseID, uiResponseIDLength,
                  a->keyIndex, a->tmpX, a->tmpY, a->tmpPrivateKey, Data(a->sponsorId), Size(a->sponsorId), a->keyBits);
-    CompleteKeyHandle(c, c.Session(), cipher, phKeyHandle);
+    const SGD_RV rv = CompleteKeyHandle(c, c.Session(), cipher, phKeyHandle);
+    // Only a completed key consumes the agreement.
     c.Session().DestroyAgreement(hAgreementHandle);
-    return c.Done();
+    return rv;
   });
 }
 
@@ -165,8 +166,7 @@ QUOR_API SGD_RV SDF_GenerateAgreementDataAndKeyWithECC(
                  uiISKIndex, own.tmpX, own.tmpY, own.tmpPrivateKey, pucResponseID, uiResponseIDLength, uiKeyBits);
     *pucResponsePublicKey = own.publicKey;
     *pucResponseTmpPublicKey = own.tmpPublicKey;
-    CompleteKeyHandle(c, c.Session(), cipher, phKeyHandle);
-    return c.Done();
+    return CompleteKeyHandle(c, c.Session(), cipher, phKeyHandle);
   });
 }
 

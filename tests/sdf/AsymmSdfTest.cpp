@@ -123,9 +123,7 @@ TEST(SdfRsaGenerate, IntoSlotsByTheBitsFields) {
   *priv = {};
   pub.bits = 3;
   priv->bits = 4;
-  const SGD_RV rv = SDF_GenerateKeyPair_RSA(s.handle(), 2048, &pub, priv.get());
-  if (rv == SDR_NOTSUPPORT) GTEST_SKIP() << "storing key ciphers into slots is not built yet";
-  ASSERT_EQ(rv, SDR_OK);
+  ASSERT_EQ(SDF_GenerateKeyPair_RSA(s.handle(), 2048, &pub, priv.get()), SDR_OK);
   ASSERT_EQ(s.fake().requests.size(), 3u);
   EXPECT_EQ(s.fake().requests[0], Bin({8, 0x18}) + U32(1) + U32(2048) + U32(65537));
   const std::string parts = Lp(std::string(256, 'n')) + Lp(Bin({1, 0, 1})) + Lp("PRIVATE-UNDER-LMK");
@@ -272,9 +270,7 @@ TEST(SdfEccKeys, GenerationChecksAndModes) {
   s.fake().answerOkWhenEmpty = true;
   pub.bits = 0;
   priv.bits = 6;
-  const SGD_RV rv = SDF_GenerateKeyPair_ECC(s.handle(), SGD_SM2, 256, &pub, &priv);
-  if (rv == SDR_NOTSUPPORT) GTEST_SKIP() << "storing key ciphers into slots is not built yet";
-  ASSERT_EQ(rv, SDR_OK);
+  ASSERT_EQ(SDF_GenerateKeyPair_ECC(s.handle(), SGD_SM2, 256, &pub, &priv), SDR_OK);
   EXPECT_EQ(s.fake().requests.at(s.fake().requests.size() - 2), Bin({8, 0x18}) + U32(2) + U32(256) + U32(7));
   EXPECT_EQ(s.fake().requests.back(), Bin({8, 0x33}) + U32(2) + U32(6) + U32(7) + U32(0) +
                                           Lp(std::string(32, 'x')) + Lp(std::string(32, 'y')) + Lp("ECC-UNDER-LMK") +
@@ -533,6 +529,102 @@ TEST_F(AgreementFixture, RightRemovedBetweenTheCalls) {
             SDR_OK);
   EXPECT_EQ(SDF_GenerateAgreementDataWithECC(s.handle(), 1, 128, nullptr, 4, &sponsorPub, &sponsorTmp, &agreement),
             SDR_INARGERR);
+}
+
+}  // namespace
+
+// ---- Session keys under RSA and SM2 keys ----
+
+namespace {
+
+TEST(SdfAsymSessionKeys, RsaWrappedKeyAndHandle) {
+  FakeSession s;
+  const std::string wrapped(256, 'w'), lmk(16, 'L');
+  unsigned char key[512];
+  SGD_UINT32 keyLen = 0;
+  SGD_HANDLE h = nullptr;
+  s.Reply(Answer(0, Lp(wrapped) + Lp(lmk)));
+  ASSERT_EQ(SDF_GenerateKeyWithIPK_RSA(s.handle(), 3, 128, key, &keyLen, &h), SDR_OK);
+  EXPECT_EQ(s.fake().requests.back(), Bin({2, 3}) + U32(3) + U32(16));
+  EXPECT_EQ(keyLen, 256u);
+  ASSERT_NE(h, nullptr);
+  EXPECT_EQ(*static_cast<uint32_t*>(h), 0u);
+
+  // Under an external key: its modulus and exponent tails, and nothing longer than its block back.
+  RSArefPublicKey pub = RsaKey(1024);
+  h = nullptr;
+  s.Reply(Answer(0, Lp(std::string(128, 'w')) + Lp(lmk)));
+  ASSERT_EQ(SDF_GenerateKeyWithEPK_RSA(s.handle(), 128, &pub, key, &keyLen, &h), SDR_OK);
+  EXPECT_EQ(s.fake().requests.back(), Bin({2, 3}) + U32(0) + Lp(std::string(128, 'm')) +
+                                          Lp(Aligned(Bin({1, 0, 1}), 128)) + U32(16));
+  h = nullptr;
+  s.Reply(Answer(0, Lp(std::string(129, 'w')) + Lp(lmk)));
+  EXPECT_EQ(SDF_GenerateKeyWithEPK_RSA(s.handle(), 128, &pub, key, &keyLen, &h), SDR_COMMFAIL);
+  // An LMK cipher longer than any session key's makes no handle.
+  s.Reply(Answer(0, Lp(wrapped) + Lp(std::string(129, 'L'))));
+  EXPECT_EQ(SDF_GenerateKeyWithIPK_RSA(s.handle(), 3, 128, key, &keyLen, &h), SDR_COMMFAIL);
+  EXPECT_EQ(h, nullptr);
+  EXPECT_EQ(SDF_GenerateKeyWithIPK_RSA(s.handle(), 3, 128, key, &keyLen, nullptr), SDR_INARGERR);
+
+  // Import needs the access right of the private key.
+  std::string in(256, 'w');
+  EXPECT_EQ(SDF_ImportKeyWithISK_RSA(s.handle(), 3, U(in), 256, &h), SDR_PARDENY);
+  Grant(s, 3);
+  s.Reply(Answer(0, Lp(lmk)));
+  ASSERT_EQ(SDF_ImportKeyWithISK_RSA(s.handle(), 3, U(in), 256, &h), SDR_OK);
+  EXPECT_EQ(s.fake().requests.back(), Bin({2, 4}) + U32(3) + Lp(in));
+}
+
+TEST(SdfAsymSessionKeys, KeyIntoDeviceSlot) {
+  FakeSession s;
+  s.Reply(Answer(0, Lp(std::string(256, 'w')) + Lp(std::string(16, 'L'))));
+  s.Reply(Answer(0, Lp(std::string(16, 'K'))));  // the check value's encryption
+  s.fake().answerOkWhenEmpty = true;
+  unsigned char key[512];
+  SGD_UINT32 keyLen = 0;
+  uint32_t slot = 5;
+  SGD_HANDLE h = &slot;
+  ASSERT_EQ(SDF_GenerateKeyWithIPK_RSA(s.handle(), 3, 128, key, &keyLen, &h), SDR_OK);
+  EXPECT_EQ(h, &slot);
+  EXPECT_EQ(s.fake().requests.back().substr(0, 10), Bin({8, 0x33}) + U32(0) + U32(5));
+}
+
+TEST(SdfAsymSessionKeys, Sm2CipherConversionBothWays) {
+  FakeSession s;
+  CipherBuf buf(16);
+  SGD_HANDLE h = nullptr;
+  s.Reply(Answer(0, Lp(DeviceCipher(std::string(16, 'C'))) + Lp(std::string(16, 'L'))));
+  ASSERT_EQ(SDF_GenerateKeyWithIPK_ECC(s.handle(), 2, 128, buf.get(), &h), SDR_OK);
+  EXPECT_EQ(s.fake().requests.back(), Bin({2, 9}) + U32(2) + U32(16));
+  EXPECT_EQ(buf.get()->L, 16u);
+  EXPECT_EQ(S(buf.get()->x, 64), Aligned(std::string(32, 'X'), 64));
+  EXPECT_EQ(static_cast<unsigned char>(buf.get()->C[16]), 0xEE);
+
+  // The key's C is as long as the key: more would run past the caller's room.
+  CipherBuf small(16);
+  h = nullptr;
+  s.Reply(Answer(0, Lp(DeviceCipher(std::string(17, 'C'))) + Lp(std::string(16, 'L'))));
+  EXPECT_EQ(SDF_GenerateKeyWithIPK_ECC(s.handle(), 2, 128, small.get(), &h), SDR_COMMFAIL);
+  EXPECT_EQ(small.bytes, CipherBuf(16).bytes);
+  EXPECT_EQ(h, nullptr);
+
+  ECCrefPublicKey pub = EccKey();
+  EXPECT_EQ(SDF_GenerateKeyWithEPK_ECC(s.handle(), 128, SGD_SM4_ECB, nullptr, nullptr, nullptr), SDR_ALGNOTSUPPORT);
+  s.Reply(Answer(0, Lp(DeviceCipher(std::string(16, 'C'))) + Lp(std::string(16, 'L'))));
+  ASSERT_EQ(SDF_GenerateKeyWithEPK_ECC(s.handle(), 128, SGD_SM2_3, &pub, small.get(), &h), SDR_OK);
+  EXPECT_EQ(s.fake().requests.back(),
+            Bin({2, 9}) + U32(0) + Lp(std::string(32, 'p')) + Lp(std::string(32, 'q')) + U32(16));
+
+  // Back to the device layout: last 32 bytes of x and y, M, then L bytes of C.
+  Grant(s, 2);
+  h = nullptr;
+  s.Reply(Answer(0, Lp(std::string(16, 'L'))));
+  ASSERT_EQ(SDF_ImportKeyWithISK_ECC(s.handle(), 2, buf.get(), &h), SDR_OK);
+  EXPECT_EQ(s.fake().requests.back(), Bin({2, 0x11}) + U32(2) + Lp(DeviceCipher(std::string(16, 'C'))));
+  // An L beyond the device buffer is refused before C is read.
+  buf.get()->L = 1953;
+  EXPECT_EQ(SDF_ImportKeyWithISK_ECC(s.handle(), 2, buf.get(), &h), SDR_INARGERR);
+  EXPECT_EQ(SDF_ImportKeyWithISK_ECC(s.handle(), 2, nullptr, &h), SDR_INARGERR);
 }
 
 }  // namespace
