@@ -2,7 +2,9 @@
 // load, an edit and a save preserve comments, spacing and order.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -51,6 +53,17 @@ class INIParser {
   static const char* ErrorMessage(int32_t code) { return IniError(code).text; }
 
  private:
+  // A section's header and its last key line (the header when it has none).
+  struct Extent {
+    size_t header;
+    size_t last;
+  };
+
+  void CheckLoaded() const;
+  std::optional<Extent> FindSection(const std::string& trimmedName) const;
+  Extent LookupSection(const std::string& section) const;                                   // 106, 104
+  std::vector<size_t> LookupKey(const std::string& section, const std::string& key) const;  // 106, 109, 104, 107
+
   bool loaded_ = false;
   std::vector<IniLine> lines_;
 };
