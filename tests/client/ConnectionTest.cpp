@@ -8,6 +8,7 @@
 #include <atomic>
 #include <chrono>
 #include <future>
+#include <ostream>
 #include <string>
 #include <thread>
 
@@ -120,6 +121,7 @@ struct ConnectCase {
   int32_t timeout;
   int32_t code;
 };
+void PrintTo(const ConnectCase& k, std::ostream* os) { *os << k.name; }
 
 class ConnectFailureTest : public ::testing::TestWithParam<ConnectCase> {};
 
@@ -167,6 +169,7 @@ struct HttpCase {
   std::string expected;  // what the reader returns
   bool reusable;
 };
+void PrintTo(const HttpCase& k, std::ostream* os) { *os << k.name; }
 
 class HttpAnswerTest : public ::testing::TestWithParam<HttpCase> {};
 

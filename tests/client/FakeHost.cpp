@@ -148,6 +148,7 @@ void FakeHost::Serve(int fd) {
         break;
       }
       if (const int ms = delayMs_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+      if (body.rfind("slow:", 0) == 0) std::this_thread::sleep_for(std::chrono::milliseconds(500));
       std::string head = head_;
       if (mode == Mode::WrongHead) head = head.empty() ? std::string("\xEE", 1) : std::string(head.size(), '\xEE');
       answer = Frame(head, body, tail_);

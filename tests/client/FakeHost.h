@@ -35,7 +35,8 @@ class FakeHost {
   void DropConnections();
   uint16_t Port() const { return port_; }
 
-  // Applies to requests other than the heartbeat.
+  // Applies to requests other than the heartbeat. Independently of the
+  // mode, a request body beginning with "slow:" is answered after 500 ms.
   void SetMode(Mode mode) { mode_.store(mode); }
   void SetDelayMs(int ms) { delayMs_.store(ms); }
   // Whether the heartbeat is answered 01 03 00 00 (healthy) or 01 04 00 00.
