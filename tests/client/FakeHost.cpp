@@ -96,13 +96,13 @@ void FakeHost::Stop() {
 void FakeHost::DropConnections() { CloseConnections(); }
 
 void FakeHost::CloseConnections() {
-  std::vector<std::thread> workers;
+  std::list<Worker> workers;
   {
     std::lock_guard lk(lock_);
     for (int fd : fds_) shutdown(fd, SHUT_RDWR);
-    workers.swap(workers_);
+    workers.splice(workers.end(), workers_);
   }
-  for (std::thread& t : workers) t.join();
+  for (Worker& w : workers) w.thread.join();
 }
 
 void FakeHost::AcceptLoop(int listener) {
@@ -113,13 +113,21 @@ void FakeHost::AcceptLoop(int listener) {
       return;  // shut down
     }
     accepted_.fetch_add(1);
+    std::list<Worker> finished;
     std::lock_guard lk(lock_);
+    for (auto it = workers_.begin(); it != workers_.end();) {
+      auto next = std::next(it);
+      if (it->done.load()) finished.splice(finished.end(), workers_, it);
+      it = next;
+    }
+    for (Worker& w : finished) w.thread.join();
     fds_.push_back(fd);
-    workers_.emplace_back([this, fd] { Serve(fd); });
+    Worker& w = workers_.emplace_back();
+    w.thread = std::thread([this, fd, &w] { Serve(fd, w); });
   }
 }
 
-void FakeHost::Serve(int fd) {
+void FakeHost::Serve(int fd, Worker& self) {
   for (;;) {
     char len[2];
     if (!ReadAll(fd, len, 2)) break;
@@ -163,6 +171,7 @@ void FakeHost::Serve(int fd) {
     }
   }
   close(fd);
+  self.done.store(true);
 }
 
 ClosedPort::ClosedPort() : fd_(BindLoopback(0)), port_(BoundPort(fd_)) {}

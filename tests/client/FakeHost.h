@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <list>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -48,7 +49,11 @@ class FakeHost {
 
  private:
   void AcceptLoop(int listener);
-  void Serve(int fd);
+  struct Worker {
+    std::thread thread;
+    std::atomic<bool> done{false};
+  };
+  void Serve(int fd, Worker& self);
   void CloseConnections();
 
   const std::string head_;
@@ -59,7 +64,7 @@ class FakeHost {
   std::atomic<bool> running_{false};
   std::mutex lock_;
   std::vector<int> fds_;
-  std::vector<std::thread> workers_;
+  std::list<Worker> workers_;  // finished ones are joined as new ones start
   std::atomic<Mode> mode_{Mode::Echo};
   std::atomic<int> delayMs_{0};
   std::atomic<bool> healthy_{true};
