@@ -67,6 +67,13 @@ int BindLoopback(uint16_t port) {
   return fd;
 }
 
+// Holds the connection, answering nothing, until it is shut down.
+void Drain(int fd) {
+  char b;
+  while (recv(fd, &b, 1, 0) > 0) {
+  }
+}
+
 const std::string kHeartbeat("\x01\x02\x00\x00\x00\x04", 6);
 
 }  // namespace
@@ -141,18 +148,19 @@ void FakeHost::Serve(int fd, Worker& self) {
     }
     const std::string body = frame.substr(head_.size(), l - head_.size() - tail_.size());
     std::string answer;
+    const Mode mode = mode_.load();
     if (body == kHeartbeat) {
       heartbeats_.fetch_add(1);
+      if (stallHeartbeats_.load()) {
+        Drain(fd);
+        break;
+      }
       answer = Frame(head_, std::string(healthy_.load() ? "\x01\x03" : "\x01\x04", 2) + std::string("\0\0RAND", 6), tail_);
     } else {
       requests_.fetch_add(1);
-      const Mode mode = mode_.load();
       if (mode == Mode::CloseOnRequest) break;
       if (mode == Mode::Stall) {
-        // Hold the connection until it is shut down.
-        char b;
-        while (recv(fd, &b, 1, 0) > 0) {
-        }
+        Drain(fd);
         break;
       }
       if (const int ms = delayMs_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(ms));

@@ -42,6 +42,8 @@ class FakeHost {
   void SetDelayMs(int ms) { delayMs_.store(ms); }
   // Whether the heartbeat is answered 01 03 00 00 (healthy) or 01 04 00 00.
   void SetHealthy(bool healthy) { healthy_.store(healthy); }
+  // Heartbeats are read but never answered.
+  void SetStallHeartbeats(bool stall) { stallHeartbeats_.store(stall); }
 
   int Requests() const { return requests_.load(); }    // non-heartbeat requests received
   int Heartbeats() const { return heartbeats_.load(); }
@@ -68,6 +70,7 @@ class FakeHost {
   std::atomic<Mode> mode_{Mode::Echo};
   std::atomic<int> delayMs_{0};
   std::atomic<bool> healthy_{true};
+  std::atomic<bool> stallHeartbeats_{false};
   std::atomic<int> requests_{0};
   std::atomic<int> heartbeats_{0};
   std::atomic<int> accepted_{0};
