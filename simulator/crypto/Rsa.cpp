@@ -2,6 +2,7 @@
 #include <openssl/core_names.h>
 #include <openssl/err.h>
 #include <openssl/pem.h>
+#include <openssl/rand.h>
 #include <openssl/rsa.h>
 
 #include <algorithm>
@@ -114,11 +115,80 @@ bool SetOaep(EVP_PKEY_CTX* ctx, const EVP_MD* md, std::string_view label) {
   return true;
 }
 
-bool SetPss(EVP_PKEY_CTX* ctx, const EVP_MD* md, uint32_t saltLen) {
-  return EVP_PKEY_CTX_set_rsa_padding(ctx, RSA_PKCS1_PSS_PADDING) == 1 && EVP_PKEY_CTX_set_signature_md(ctx, md) == 1 &&
-         EVP_PKEY_CTX_set_rsa_mgf1_md(ctx, md) == 1 &&
-         EVP_PKEY_CTX_set_rsa_pss_saltlen(ctx, static_cast<int>(saltLen)) == 1;
+std::string Hash(const EVP_MD* md, std::string_view data) {
+  std::string out(static_cast<size_t>(EVP_MD_get_size(md)), '\0');
+  if (EVP_Digest(data.data(), data.size(), U(out), nullptr, md, nullptr) != 1) return {};
+  return out;
 }
+
+std::string Mgf1(const EVP_MD* md, std::string_view seed, size_t len) {
+  std::string out, block(seed);
+  block.append(4, '\0');
+  for (uint32_t ct = 0; out.size() < len; ++ct) {
+    for (int i = 0; i < 4; ++i) block[seed.size() + i] = static_cast<char>(ct >> (24 - 8 * i));
+    const std::string h = Hash(md, block);
+    if (h.empty()) return {};
+    out += h;
+  }
+  out.resize(len);
+  return out;
+}
+
+// EMSA-PSS of RFC 8017, written here because OpenSSL's RSA signature
+// provider refuses SM3; the same code serves every hash.
+struct Pss {
+  const EVP_MD* md;
+  size_t hLen, emBits, emLen;
+
+  Pss(const RsaKey& key, const EVP_MD* m)
+      : md(m),
+        hLen(static_cast<size_t>(EVP_MD_get_size(m))),
+        emBits(static_cast<size_t>(EVP_PKEY_get_bits(key.pkey())) - 1),
+        emLen((emBits + 7) / 8) {}
+
+  size_t MaxSalt() const { return emLen < hLen + 2 ? 0 : emLen - hLen - 2; }
+  unsigned char TopMask() const { return static_cast<unsigned char>(0xFF >> (8 * emLen - emBits)); }
+
+  std::string MPrimeHash(std::string_view mHash, std::string_view salt) const {
+    std::string m(8, '\0');
+    m.append(mHash);
+    m.append(salt);
+    return Hash(md, m);
+  }
+
+  // EM, or empty on failure.
+  std::string Encode(std::string_view mHash, size_t sLen) const {
+    std::string salt(sLen, '\0');
+    if (sLen && RAND_bytes(U(salt), static_cast<int>(sLen)) != 1) return {};
+    const std::string h = MPrimeHash(mHash, salt);
+    const size_t dbLen = emLen - hLen - 1;
+    std::string db(dbLen - sLen - 1, '\0');
+    db.push_back('\x01');
+    db += salt;
+    const std::string mask = Mgf1(md, h, dbLen);
+    if (h.empty() || mask.size() != dbLen) return {};
+    for (size_t i = 0; i < dbLen; ++i) db[i] = static_cast<char>(db[i] ^ mask[i]);
+    db[0] = static_cast<char>(static_cast<unsigned char>(db[0]) & TopMask());
+    return db + h + '\xBC';
+  }
+
+  bool Verify(std::string_view mHash, std::string_view em, size_t sLen) const {
+    if (em.size() != emLen || static_cast<unsigned char>(em.back()) != 0xBC) return false;
+    const size_t dbLen = emLen - hLen - 1;
+    const std::string_view masked = em.substr(0, dbLen), h = em.substr(dbLen, hLen);
+    if (static_cast<unsigned char>(masked[0]) & ~TopMask()) return false;
+    std::string db = Mgf1(md, h, dbLen);
+    if (db.size() != dbLen) return false;
+    for (size_t i = 0; i < dbLen; ++i) db[i] = static_cast<char>(db[i] ^ masked[i]);
+    db[0] = static_cast<char>(static_cast<unsigned char>(db[0]) & TopMask());
+    const size_t one = dbLen - sLen - 1;
+    for (size_t i = 0; i < one; ++i)
+      if (db[i] != 0) return false;
+    if (db[one] != '\x01') return false;
+    const std::string expect = MPrimeHash(mHash, std::string_view(db).substr(one + 1));
+    return expect.size() == hLen && CRYPTO_memcmp(expect.data(), h.data(), hLen) == 0;
+  }
+};
 
 // A device reports a bad padding as such, never a substitute plaintext.
 void NoImplicitRejection(EVP_PKEY_CTX* ctx) {
@@ -129,13 +199,6 @@ void NoImplicitRejection(EVP_PKEY_CTX* ctx) {
 #else
   (void)ctx;
 #endif
-}
-
-// Largest salt PSS can carry for this key and hash.
-size_t MaxPssSalt(const RsaKey& key, size_t hashLen) {
-  const int bits = EVP_PKEY_get_bits(key.pkey());
-  const size_t emLen = static_cast<size_t>(bits - 1 + 7) / 8;
-  return emLen < hashLen + 2 ? 0 : emLen - hashLen - 2;
 }
 
 }  // namespace
@@ -427,11 +490,12 @@ Rc RsaSign(const RsaKey& key, uint32_t padding, uint32_t pssHash, uint32_t saltL
     case kPadPss: {
       const EVP_MD* md = HashByCode(pssHash);
       if (!md) return Rc::HashAlgInvalid;
-      const size_t hLen = static_cast<size_t>(EVP_MD_get_size(md));
-      if (data.size() != hLen || saltLen > MaxPssSalt(key, hLen)) return Rc::InvalidInput;
-      ctx = NewCtx(key, Op::Sign);
-      if (!ctx || !SetPss(ctx.get(), md, saltLen)) return Rc::CryptoFailed;
-      break;
+      const Pss pss(key, md);
+      if (data.size() != pss.hLen || saltLen > pss.MaxSalt()) return Rc::InvalidInput;
+      std::string em = pss.Encode(data, saltLen);
+      if (em.empty()) return Rc::CryptoFailed;
+      em.insert(0, k - em.size(), '\0');
+      return RsaPrivateRaw(key, em, sig);
     }
     default: return Rc::InvalidInput;
   }
@@ -465,11 +529,14 @@ Rc RsaVerify(const RsaKey& key, uint32_t padding, uint32_t pssHash, uint32_t sal
     case kPadPss: {
       const EVP_MD* md = HashByCode(pssHash);
       if (!md) return Rc::HashAlgInvalid;
-      const size_t hLen = static_cast<size_t>(EVP_MD_get_size(md));
-      if (data.size() != hLen || saltLen > MaxPssSalt(key, hLen)) return Rc::InvalidInput;
-      ctx = NewCtx(key, Op::Verify);
-      if (!ctx || !SetPss(ctx.get(), md, saltLen)) return Rc::CryptoFailed;
-      break;
+      const Pss pss(key, md);
+      if (data.size() != pss.hLen || saltLen > pss.MaxSalt()) return Rc::InvalidInput;
+      std::string m;
+      if (CheckBlock(key, sig) != Rc::Ok || RsaPublicRaw(key, sig, &m) != Rc::Ok) return Rc::VerifyFailed;
+      // EM has emLen bytes; a longer block must start with zero.
+      const size_t extra = m.size() - pss.emLen;
+      if (extra > 1 || (extra == 1 && m[0] != 0)) return Rc::VerifyFailed;
+      return pss.Verify(data, std::string_view(m).substr(extra), saltLen) ? Rc::Ok : Rc::VerifyFailed;
     }
     default: return Rc::InvalidInput;
   }
