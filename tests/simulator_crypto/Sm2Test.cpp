@@ -5,6 +5,9 @@
 #include <openssl/core_names.h>
 #include <openssl/rand.h>
 
+#include <thread>
+#include <vector>
+
 #include "simulator/crypto/Asymmetric.h"
 #include "tests/simulator_crypto/TestSupport.h"
 
@@ -238,6 +241,25 @@ TEST_F(Sm2Test, BadSignaturesAndInputs) {
   ASSERT_EQ(Sm2Key::FromPublic(key_.x(), key_.y(), &pub), Rc::Ok);
   EXPECT_EQ(Sm2Sign(pub, digest, &sig), Rc::InvalidInput);
   EXPECT_EQ(Sm2Sign(key_, digest.substr(0, 20), &sig), Rc::InvalidInput);
+}
+
+// The server runs commands on many threads; they share the curve.
+TEST_F(Sm2Test, ConcurrentOperationsShareTheCurve) {
+  std::vector<std::thread> threads;
+  std::vector<int> failures(4, 0);
+  for (size_t t = 0; t < failures.size(); ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 10; ++i) {
+        const std::string digest = Random(32);
+        std::string sig, ct, pt;
+        if (Sm2Sign(key_, digest, &sig) != Rc::Ok || Sm2Verify(key_, digest, sig) != Rc::Ok ||
+            Sm2Encrypt(key_, digest, &ct) != Rc::Ok || Sm2Decrypt(key_, ct, &pt) != Rc::Ok || pt != digest)
+          ++failures[t];
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  for (int f : failures) EXPECT_EQ(f, 0);
 }
 
 // ---- encryption
