@@ -389,6 +389,38 @@ TEST_F(RsaTest, PssInteroperatesWithOpenSslForEveryHashAndSalt) {
   }
 }
 
+// With a modulus of 8k+1 bits the encoded message is one byte shorter than the modulus.
+TEST(RsaPss, ModulusOneBitOverWholeBytes) {
+  PkeyPtr pkey = Own(EVP_PKEY_Q_keygen(nullptr, nullptr, "RSA", size_t{1025}));
+  ASSERT_TRUE(pkey);
+  RsaKey key;
+  ASSERT_EQ(RsaKey::FromPkey(pkey.get(), &key), Rc::Ok);
+  ASSERT_EQ(key.modulusBytes(), 129u);
+  const std::string digest = Random(32);
+  std::string sig;
+  ASSERT_EQ(RsaSign(key, kPadPss, kHashSha256, 20, digest, &sig), Rc::Ok);
+  PkeyCtx c(EVP_PKEY_CTX_new_from_pkey(nullptr, pkey.get(), nullptr));
+  ASSERT_EQ(EVP_PKEY_verify_init(c.get()), 1);
+  ASSERT_EQ(EVP_PKEY_CTX_set_rsa_padding(c.get(), RSA_PKCS1_PSS_PADDING), 1);
+  ASSERT_EQ(EVP_PKEY_CTX_set_signature_md(c.get(), EVP_sha256()), 1);
+  ASSERT_EQ(EVP_PKEY_CTX_set_rsa_pss_saltlen(c.get(), 20), 1);
+  EXPECT_EQ(EVP_PKEY_verify(c.get(), U(sig), sig.size(), U(digest), digest.size()), 1);
+
+  c.reset(EVP_PKEY_CTX_new_from_pkey(nullptr, pkey.get(), nullptr));
+  std::string theirs(129, '\0');
+  size_t len = theirs.size();
+  ASSERT_EQ(EVP_PKEY_sign_init(c.get()), 1);
+  ASSERT_EQ(EVP_PKEY_CTX_set_rsa_padding(c.get(), RSA_PKCS1_PSS_PADDING), 1);
+  ASSERT_EQ(EVP_PKEY_CTX_set_signature_md(c.get(), EVP_sha256()), 1);
+  ASSERT_EQ(EVP_PKEY_CTX_set_rsa_pss_saltlen(c.get(), 20), 1);
+  ASSERT_EQ(EVP_PKEY_sign(c.get(), U(theirs), &len, U(digest), digest.size()), 1);
+  EXPECT_EQ(RsaVerify(key, kPadPss, kHashSha256, 20, digest, theirs.substr(0, len)), Rc::Ok);
+  // 128 - 32 - 2 = 94 is the largest salt here, not 95.
+  EXPECT_EQ(RsaSign(key, kPadPss, kHashSha256, 95, digest, &sig), Rc::InvalidInput);
+  EXPECT_EQ(RsaSign(key, kPadPss, kHashSha256, 94, digest, &sig), Rc::Ok);
+  EXPECT_EQ(RsaVerify(key, kPadPss, kHashSha256, 94, digest, sig), Rc::Ok);
+}
+
 // The standard interface agrees for the hashes it allows.
 TEST_F(RsaTest, PssSignatureVerifiesThroughEvp) {
   const std::string digest = Random(32);
