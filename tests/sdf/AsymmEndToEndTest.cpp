@@ -556,3 +556,30 @@ TEST_F(AsymmEndToEnd, Sm2KeyAgreementBetweenTwoSessions) {
 }
 
 }  // namespace
+
+namespace {
+
+// The simulator does not compute ECIES; what reaches it is checked on the recorded traffic.
+TEST_F(AsymmEndToEnd, EciesRequestsAsRecorded) {
+  setup_->Forget();
+  const Bytes pub = "PUBLIC", g = "GGGG", i = "I", l = "L", n = "N";
+  unsigned char o1[64], o2[64], o3[64];
+  SGD_UINT32 l1 = 0, l2 = 0, l3 = 0;
+  EXPECT_EQ(Quor_EciesEncrypt(session_, 1, 1, 3, 4, 5, 0, U(pub), 6, 7, U(g), 4, 8, U(i), 1, 0, 11, U(l), 1, 13, U(n),
+                              1, o1, &l1, o2, &l2, o3, &l3),
+            SDR_NOTSUPPORT);
+  EXPECT_EQ(Quor_EciesDecrypt(session_, 1, 3, 3, 99, 5, 9, nullptr, 0, 1, 0, nullptr, 0, U(g), 4, 8, U(i), 1, 0, 0,
+                              nullptr, 0, nullptr, 0, 13, U(n), 1, o1, &l1),
+            SDR_NOTSUPPORT);
+  auto u32 = [](uint32_t v) { return Bytes{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
+                                           static_cast<char>(v >> 8), static_cast<char>(v)}; };
+  auto lp = [&](const Bytes& b) { return u32(static_cast<uint32_t>(b.size())) + b; };
+  const std::vector<Bytes> expected = {
+      Bytes("\x03\x06", 2) + u32(1) + u32(1) + u32(3) + u32(4) + u32(5) + u32(0) + lp(pub) + u32(7) + g + u32(8) +
+          lp(i) + u32(0) + u32(11) + lp(l) + u32(13) + lp(n),
+      Bytes("\x03\x07", 2) + u32(1) + u32(3) + u32(3) + u32(99) + u32(9) + u32(1) + lp(i) + u32(0) + u32(13) + lp(n),
+  };
+  EXPECT_EQ(setup_->Commands(), expected);
+}
+
+}  // namespace
