@@ -55,7 +55,8 @@ void RequireSignPadding(const Call& c, int32_t padding, int32_t pssHash, SGD_UIN
 void RequireCipherPadding(const Call& c, int32_t padding, int32_t oaepHash, const SGD_UCHAR* label,
                           SGD_UINT32 labelLength) {
   c.Require(padding != kPadPss);
-  if (padding == kPadOaep) c.Require(oaepHash != kHashNone && labelLength <= kMaxOaepLabel && (labelLength == 0 || label));
+  if (padding == kPadOaep)
+    c.Require(oaepHash != kHashNone && labelLength <= kMaxOaepLabel && (labelLength == 0 || label));
 }
 
 // padding, then for OAEP: int 1, the hash, the label and its separator.
@@ -102,9 +103,9 @@ SGD_RV RSAEncrypt(SGD_HANDLE h, int32_t keyIndex, const SGD_UCHAR* modulus, SGD_
   });
 }
 
-SGD_RV RSASign(SGD_HANDLE h, int32_t keyIndex, const SGD_UCHAR* keyCipher, SGD_UINT32 keyCipherLength,
-               int32_t padding, int32_t hashMode, int32_t pssHash, SGD_UINT32 saltLength, const SGD_UCHAR* data,
-               SGD_UINT32 dataLength, Out signature) noexcept {
+SGD_RV RSASign(SGD_HANDLE h, int32_t keyIndex, const SGD_UCHAR* keyCipher, SGD_UINT32 keyCipherLength, int32_t padding,
+               int32_t hashMode, int32_t pssHash, SGD_UINT32 saltLength, const SGD_UCHAR* data, SGD_UINT32 dataLength,
+               Out signature) noexcept {
   return Guard(h, "Quor_RSASign", [&](Call& c) {
     c.Require(data && Paired(signature));
     c.Require(keyIndex != 0 || keyCipher);
@@ -191,8 +192,7 @@ SGD_RV ExchangeDataEnvelopeECC(SGD_HANDLE h, int32_t keyIndex, int32_t curve, co
     c.Require(keyIndex != 0 && curve == kCurveSm2 && x && y && cipher && Paired(out));
     c.RequireAccess(keyIndex);
     const Answer a = c.Exchange(
-        Request(0x02, 0x12).Int(keyIndex).Bytes(x, xLength).Bytes(y, yLength).Bytes(cipher, cipherLength),
-        OneResult());
+        Request(0x02, 0x12).Int(keyIndex).Bytes(x, xLength).Bytes(y, yLength).Bytes(cipher, cipherLength), OneResult());
     c.CopyOut(a.Field(3), out);
     return c.Done();
   });
@@ -371,8 +371,8 @@ QUOR_API SGD_RV Quor_ExchangeDataEnvelopeECC(SGD_HANDLE hSessionHandle, SGD_INT3
                                              const SGD_UCHAR* pucX, SGD_UINT32 uiXLen, const SGD_UCHAR* pucY,
                                              SGD_UINT32 uiYLen, const SGD_UCHAR* pucCipher, SGD_UINT32 uiCipherLen,
                                              SGD_UCHAR* pucOut, SGD_UINT32* puiOutLen) {
-  return ExchangeDataEnvelopeECC(hSessionHandle, iKeyIndex, iCurve, pucX, uiXLen, pucY, uiYLen, pucCipher,
-                                 uiCipherLen, {pucOut, puiOutLen});
+  return ExchangeDataEnvelopeECC(hSessionHandle, iKeyIndex, iCurve, pucX, uiXLen, pucY, uiYLen, pucCipher, uiCipherLen,
+                                 {pucOut, puiOutLen});
 }
 
 QUOR_API SGD_RV Quor_InternalECCSignHash(SGD_HANDLE hSessionHandle, SGD_INT32 iCurve, SGD_INT32 iKeyIndex,
@@ -416,8 +416,8 @@ QUOR_API SGD_RV Quor_InternalECCDecrypt(SGD_HANDLE hSessionHandle, SGD_INT32 iCu
   return Guard(hSessionHandle, "Quor_InternalECCDecrypt", [&](Call& c) {
     c.Require(iKeyIndex != 0 && pucCipher && pucOut && puiOutLen);
     c.RequireAccess(iKeyIndex);
-    const Answer a = c.Exchange(
-        Request(0x08, 0x13).Int(iCurve).Int(1).Int(iKeyIndex).Bytes(pucCipher, uiCipherLen), OneResult());
+    const Answer a =
+        c.Exchange(Request(0x08, 0x13).Int(iCurve).Int(1).Int(iKeyIndex).Bytes(pucCipher, uiCipherLen), OneResult());
     c.CopyOut(a.Field(3), {pucOut, puiOutLen});
     return c.Done();
   });

@@ -96,10 +96,14 @@ QUOR_API SGD_RV Quor_GeneratePlainRSAKeyPair(
     SGD_UCHAR* pucPrivateExponent, SGD_UINT32* puiPrivateExponentLen, SGD_UCHAR* pucPrime1, SGD_UINT32* puiPrime1Len,
     SGD_UCHAR* pucPrime2, SGD_UINT32* puiPrime2Len, SGD_UCHAR* pucExponent1, SGD_UINT32* puiExponent1Len,
     SGD_UCHAR* pucExponent2, SGD_UINT32* puiExponent2Len, SGD_UCHAR* pucCoefficient, SGD_UINT32* puiCoefficientLen) {
-  const Out o[8] = {{pucModulus, puiModulusLen},           {pucPublicExponent, puiPublicExponentLen},
-                    {pucPrivateExponent, puiPrivateExponentLen}, {pucPrime1, puiPrime1Len},
-                    {pucPrime2, puiPrime2Len},             {pucExponent1, puiExponent1Len},
-                    {pucExponent2, puiExponent2Len},       {pucCoefficient, puiCoefficientLen}};
+  const Out o[8] = {{pucModulus, puiModulusLen},
+                    {pucPublicExponent, puiPublicExponentLen},
+                    {pucPrivateExponent, puiPrivateExponentLen},
+                    {pucPrime1, puiPrime1Len},
+                    {pucPrime2, puiPrime2Len},
+                    {pucExponent1, puiExponent1Len},
+                    {pucExponent2, puiExponent2Len},
+                    {pucCoefficient, puiCoefficientLen}};
   return GeneratePlainRSAKeyPair(hSessionHandle, uiBits, uiExponent, o);
 }
 

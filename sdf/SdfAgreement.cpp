@@ -52,8 +52,8 @@ void MakeOwnKeys(Call& c, SGD_UINT32 index, OwnKeys& k) {
   SGD_HANDLE h = &c.Session();
   SGD_UCHAR x[kCapacity], y[kCapacity], d[kCapacity];
   SGD_UINT32 xLen = 0, yLen = 0, dLen = 0;
-  c.Check(GetInternalECCPublicKey(h, static_cast<int32_t>(index), 1, nullptr, {x, &xLen, sizeof x},
-                                  {y, &yLen, sizeof y}));
+  c.Check(
+      GetInternalECCPublicKey(h, static_cast<int32_t>(index), 1, nullptr, {x, &xLen, sizeof x}, {y, &yLen, sizeof y}));
   ToSm2PublicKey(View(x, xLen), View(y, yLen), &k.publicKey);
   const SGD_RV rv =
       GeneratePlainECCKeyPair(h, kCurveSm2, {x, &xLen, sizeof x}, {y, &yLen, sizeof y}, {d, &dLen, sizeof d});
@@ -120,8 +120,7 @@ QUOR_API SGD_RV SDF_GenerateKeyWithECC(SGD_HANDLE hSessionHandle, SGD_UCHAR* puc
     c.LogHex("pucResponseID", pucResponseID, pucResponseID ? uiResponseIDLength : 0);
     c.LogNumber("uiResponseIDLength", uiResponseIDLength);
     c.LogHex("pucResponsePublicKey", pucResponsePublicKey, pucResponsePublicKey ? sizeof(ECCrefPublicKey) : 0);
-    c.LogHex("pucResponseTmpPublicKey", pucResponseTmpPublicKey,
-             pucResponseTmpPublicKey ? sizeof(ECCrefPublicKey) : 0);
+    c.LogHex("pucResponseTmpPublicKey", pucResponseTmpPublicKey, pucResponseTmpPublicKey ? sizeof(ECCrefPublicKey) : 0);
     c.LogNumber("hAgreementHandle", static_cast<uint32_t>(reinterpret_cast<uintptr_t>(hAgreementHandle)));
     c.Require(uiResponseIDLength == 0 || pucResponseID);
     c.Require(pucResponsePublicKey && pucResponseTmpPublicKey && hAgreementHandle && phKeyHandle);

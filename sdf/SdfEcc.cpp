@@ -141,8 +141,8 @@ QUOR_API SGD_RV SDF_GenerateKeyPair_ECC(SGD_HANDLE hSessionHandle, SGD_UINT32 ui
     PutRightAligned(pub.y, sizeof pub.y, View(y, yLen));
     for (const auto& [slot, usage] : {std::pair{publicSlot, 1}, std::pair{privateSlot, 0}}) {
       if (slot < 1) continue;
-      c.Check(Quor_ImportKeyCipherByLMK(hSessionHandle, slot, kKeyTypeEcc, kCurveSm2, kAlgorithmSm4, usage, x, xLen,
-                                        y, yLen, cipher, cipherLen, nullptr, 0));
+      c.Check(Quor_ImportKeyCipherByLMK(hSessionHandle, slot, kKeyTypeEcc, kCurveSm2, kAlgorithmSm4, usage, x, xLen, y,
+                                        yLen, cipher, cipherLen, nullptr, 0));
     }
     *pucPublicKey = pub;
     return c.Done();

@@ -66,20 +66,19 @@ TEST_P(RsaSignData, PrefixAndHashMode) {
                                       U32(N(p.prefix) + p.dataLength) + p.prefix + data + U32(0) + Lp(m) + Lp(e));
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    All, RsaSignData,
-    ::testing::Values(SignCase{"Sha224Digest", 1, 4, 28, SDR_OK, 4, kSha224},
-                      SignCase{"Sha256Digest", 1, 4, 32, SDR_OK, 4, kSha256},
-                      SignCase{"Sha384Digest", 1, 4, 48, SDR_OK, 4, kSha384},
-                      SignCase{"Sha512Digest", 1, 4, 64, SDR_OK, 4, kSha512},
-                      SignCase{"CompleteSha224Info", 1, 4, 47, SDR_OK, 4, ""},
-                      SignCase{"CompleteSha256Info", 1, 4, 51, SDR_OK, 4, ""},
-                      SignCase{"CompleteSha512Info", 1, 4, 83, SDR_OK, 4, ""},
-                      SignCase{"UnknownDigestLength", 1, 4, 33, SDR_INARGERR, 0, ""},
-                      SignCase{"DeviceHashesItself", 1, 2, 33, SDR_OK, 2, ""},
-                      SignCase{"RawSendsHashModeFour", 0, 1, 33, SDR_OK, 4, ""},
-                      SignCase{"OaepRefused", 2, 4, 32, SDR_INARGERR, 0, ""}),
-    [](const auto& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(All, RsaSignData,
+                         ::testing::Values(SignCase{"Sha224Digest", 1, 4, 28, SDR_OK, 4, kSha224},
+                                           SignCase{"Sha256Digest", 1, 4, 32, SDR_OK, 4, kSha256},
+                                           SignCase{"Sha384Digest", 1, 4, 48, SDR_OK, 4, kSha384},
+                                           SignCase{"Sha512Digest", 1, 4, 64, SDR_OK, 4, kSha512},
+                                           SignCase{"CompleteSha224Info", 1, 4, 47, SDR_OK, 4, ""},
+                                           SignCase{"CompleteSha256Info", 1, 4, 51, SDR_OK, 4, ""},
+                                           SignCase{"CompleteSha512Info", 1, 4, 83, SDR_OK, 4, ""},
+                                           SignCase{"UnknownDigestLength", 1, 4, 33, SDR_INARGERR, 0, ""},
+                                           SignCase{"DeviceHashesItself", 1, 2, 33, SDR_OK, 2, ""},
+                                           SignCase{"RawSendsHashModeFour", 0, 1, 33, SDR_OK, 4, ""},
+                                           SignCase{"OaepRefused", 2, 4, 32, SDR_INARGERR, 0, ""}),
+                         [](const auto& info) { return std::string(info.param.name); });
 
 TEST(RsaSign, PssFieldsKeyCipherAndChecks) {
   FakeSession s;
@@ -89,8 +88,8 @@ TEST(RsaSign, PssFieldsKeyCipherAndChecks) {
   SGD_UINT32 sigLen = 0;
   ASSERT_EQ(Quor_RSASign(s.handle(), 0, U(cipher), N(cipher), 4, 3, 2, 493, U(data), N(data), sig, &sigLen), SDR_OK);
   // The key comes after the data, unlike encryption where the index leads.
-  EXPECT_EQ(s.fake().requests.at(0), Bin({8, 0x19}) + U32(4) + U32(3) + U32(1) + U32(2) + U32(493) + U32(20) + data +
-                                         U32(0) + Lp(cipher));
+  EXPECT_EQ(s.fake().requests.at(0),
+            Bin({8, 0x19}) + U32(4) + U32(3) + U32(1) + U32(2) + U32(493) + U32(20) + data + U32(0) + Lp(cipher));
   EXPECT_EQ(std::string(reinterpret_cast<char*>(sig), sigLen), "S");
   struct Row {
     const char* what;
@@ -99,11 +98,11 @@ TEST(RsaSign, PssFieldsKeyCipherAndChecks) {
     bool withCipher, withData;
     SGD_RV expected;
   };
-  for (const Row& r : {Row{"pss hash none", 0, 4, 4, 0, true, true, SDR_INARGERR},
-                       Row{"salt too long", 0, 4, 2, 494, true, true, SDR_INARGERR},
-                       Row{"no cipher", 0, 0, 4, 0, false, true, SDR_INARGERR},
-                       Row{"no data", 0, 0, 4, 0, true, false, SDR_INARGERR},
-                       Row{"no access right", 5, 0, 4, 0, false, true, SDR_PARDENY}}) {
+  for (const Row& r :
+       {Row{"pss hash none", 0, 4, 4, 0, true, true, SDR_INARGERR},
+        Row{"salt too long", 0, 4, 2, 494, true, true, SDR_INARGERR},
+        Row{"no cipher", 0, 0, 4, 0, false, true, SDR_INARGERR}, Row{"no data", 0, 0, 4, 0, true, false, SDR_INARGERR},
+        Row{"no access right", 5, 0, 4, 0, false, true, SDR_PARDENY}}) {
     EXPECT_EQ(Quor_RSASign(s.handle(), r.index, r.withCipher ? U(cipher) : nullptr, N(cipher), r.padding, 4, r.pssHash,
                            r.salt, r.withData ? U(data) : nullptr, N(data), sig, &sigLen),
               r.expected)
@@ -120,11 +119,11 @@ TEST(RsaCipher, OaepLabelLayoutAndChecks) {
   const std::string m(8, 'm'), e = Bin({1, 0, 1}), label = "LABEL", data = "data";
   unsigned char out[64];
   SGD_UINT32 outLen = 0;
-  ASSERT_EQ(Quor_RSAEncrypt(s.handle(), 0, U(m), N(m), U(e), N(e), 2, 1, U(label), N(label), U(data), N(data), out,
-                            &outLen),
-            SDR_OK);
-  EXPECT_EQ(s.fake().requests.at(0), Bin({8, 0x78}) + U32(0) + Lp(m) + Lp(e) + U32(2) + U32(1) + U32(1) + Lp(label) +
-                                         Bin({0x3B}) + Lp(data));
+  ASSERT_EQ(
+      Quor_RSAEncrypt(s.handle(), 0, U(m), N(m), U(e), N(e), 2, 1, U(label), N(label), U(data), N(data), out, &outLen),
+      SDR_OK);
+  EXPECT_EQ(s.fake().requests.at(0),
+            Bin({8, 0x78}) + U32(0) + Lp(m) + Lp(e) + U32(2) + U32(1) + U32(1) + Lp(label) + Bin({0x3B}) + Lp(data));
   ASSERT_EQ(Quor_RSAEncrypt(s.handle(), 7, nullptr, 0, nullptr, 0, 1, 4, nullptr, 0, U(data), N(data), out, &outLen),
             SDR_OK);
   EXPECT_EQ(s.fake().requests.at(1), Bin({8, 0x78}) + U32(7) + U32(1) + Lp(data));
@@ -137,19 +136,19 @@ TEST(RsaCipher, OaepLabelLayoutAndChecks) {
     uint32_t labelLength;
     SGD_RV expected;
   };
-  for (const Row& r : {Row{"label of 99", 2, 1, &label99, 99, SDR_OK},
-                       Row{"label of 100", 2, 1, &label100, 100, SDR_INARGERR},
-                       Row{"oaep hash none", 2, 4, &label, 5, SDR_INARGERR},
-                       Row{"label length without label", 2, 1, nullptr, 5, SDR_INARGERR},
-                       Row{"pss refused", 4, 1, nullptr, 0, SDR_INARGERR}}) {
+  for (const Row& r :
+       {Row{"label of 99", 2, 1, &label99, 99, SDR_OK}, Row{"label of 100", 2, 1, &label100, 100, SDR_INARGERR},
+        Row{"oaep hash none", 2, 4, &label, 5, SDR_INARGERR},
+        Row{"label length without label", 2, 1, nullptr, 5, SDR_INARGERR},
+        Row{"pss refused", 4, 1, nullptr, 0, SDR_INARGERR}}) {
     const unsigned char* l = r.label ? U(*r.label) : nullptr;
     EXPECT_EQ(Quor_RSAEncrypt(s.handle(), 7, nullptr, 0, nullptr, 0, r.padding, r.hash, l, r.labelLength, U(data),
                               N(data), out, &outLen),
               r.expected)
         << r.what;
-    EXPECT_EQ(Quor_RSADecrypt(s.handle(), 0, U(m), N(m), r.padding, r.hash, l, r.labelLength, U(data), N(data), out,
-                              &outLen),
-              r.expected)
+    EXPECT_EQ(
+        Quor_RSADecrypt(s.handle(), 0, U(m), N(m), r.padding, r.hash, l, r.labelLength, U(data), N(data), out, &outLen),
+        r.expected)
         << r.what;
   }
   EXPECT_EQ(s.fake().requests.size(), 4u);
@@ -184,8 +183,7 @@ TEST(VerifyRule, FailedCheckIsQuietOtherErrorsAreCommFail) {
   EXPECT_EQ(ecc(), SDR_COMMFAIL);
   EXPECT_EQ(s.fake().LinesAt(4), (std::vector<std::string>{"Quor_RSAVerify HSM return [5]|[0X000005]",
                                                            "Quor_ECCVerifyHash HSM return [42]|[0X00002A]"}));
-  EXPECT_EQ(s.fake().requests.at(1),
-            Bin({3, 4}) + U16(7) + U32(0) + Lp(x) + Lp(y) + Lp(data) + Lp(sig));
+  EXPECT_EQ(s.fake().requests.at(1), Bin({3, 4}) + U16(7) + U32(0) + Lp(x) + Lp(y) + Lp(data) + Lp(sig));
   s.Reply(Answer(0));
   EXPECT_EQ(Quor_ECCVerifyHash(s.handle(), 7, 9, nullptr, 0, nullptr, 0, U(data), N(data), U(sig), N(sig)), SDR_OK);
   EXPECT_EQ(s.fake().requests.back(), Bin({3, 4}) + U16(7) + U32(9) + Lp(data) + Lp(sig));
@@ -242,16 +240,16 @@ TEST(PrivateKeyCipherOperation, CurveValueRule) {
     int32_t type, curve, value;
     std::string sent;
   };
-  for (const Row& r : {Row{2, 5, 9, U32(2) + U32(5) + U32(0)}, Row{2, 7, 9, U32(2) + U32(7) + U32(9)},
-                       Row{1, 7, 9, U32(1)}}) {
+  for (const Row& r :
+       {Row{2, 5, 9, U32(2) + U32(5) + U32(0)}, Row{2, 7, 9, U32(2) + U32(7) + U32(9)}, Row{1, 7, 9, U32(1)}}) {
     ASSERT_EQ(Quor_PrivateKeyCipherByLMKOperation(s.handle(), r.type, r.curve, r.value, U(cipher), N(cipher), U(data),
                                                   N(data), out, &outLen),
               SDR_OK);
     EXPECT_EQ(s.fake().requests.back(), Bin({8, 0x29}) + r.sent + Lp(cipher) + Lp(data));
   }
-  EXPECT_EQ(Quor_PrivateKeyCipherByLMKOperation(s.handle(), 0, 7, 0, U(cipher), N(cipher), U(data), N(data), out,
-                                                &outLen),
-            SDR_INARGERR);
+  EXPECT_EQ(
+      Quor_PrivateKeyCipherByLMKOperation(s.handle(), 0, 7, 0, U(cipher), N(cipher), U(data), N(data), out, &outLen),
+      SDR_INARGERR);
 }
 
 TEST(Envelopes, LayoutsAccessAndCurve) {
@@ -316,9 +314,9 @@ TEST(RsaPublicOperation, OutputRequiredOnlyInTheExportedForm) {
   EXPECT_EQ(Quor_RSASignPublicKeyOperation(s.handle(), 2, nullptr, 0, nullptr, 0, U(data), 3, nullptr, &outLen),
             SDR_INARGERR);
   s.Reply(Answer(0, Lp("RESULT")));
-  ASSERT_EQ(Quor::Commands::RSASignPublicKeyOperation(s.handle(), 2, nullptr, 0, nullptr, 0, U(data), 3,
-                                                      {nullptr, &outLen}),
-            SDR_OK);
+  ASSERT_EQ(
+      Quor::Commands::RSASignPublicKeyOperation(s.handle(), 2, nullptr, 0, nullptr, 0, U(data), 3, {nullptr, &outLen}),
+      SDR_OK);
   EXPECT_EQ(outLen, 6u);
   EXPECT_EQ(s.fake().requests.at(0), Bin({3, 1}) + U32(2) + Lp(data));
 }
@@ -460,16 +458,16 @@ TEST(Sm2Exchange, RequestLayoutAndChecks) {
   EXPECT_EQ(s.fake().requests.at(0), Bin({2, 0x13}) + U32(1) + Lp(peerId) + U32(64) + px + py + U32(64) + tx + ty +
                                          U32(5) + U32(16) + Lp(ownId) + U32(64) + ox + oy + Lp(od));
   EXPECT_EQ(outLen, 6u);
-  EXPECT_EQ(Quor::Commands::SM2ExchangeKeyOutCipherByLMK(s.handle(), 1, peer, peerTmp, nullptr, 4, 5, ownTmp, U(od),
-                                                         32, U(ownId), 3, 16, {out, &outLen}),
+  EXPECT_EQ(Quor::Commands::SM2ExchangeKeyOutCipherByLMK(s.handle(), 1, peer, peerTmp, nullptr, 4, 5, ownTmp, U(od), 32,
+                                                         U(ownId), 3, 16, {out, &outLen}),
             SDR_INARGERR);
-  EXPECT_EQ(Quor::Commands::SM2ExchangeKeyOutCipherByLMK(s.handle(), 1, peer, peerTmp, nullptr, 0, 0, ownTmp, U(od),
-                                                         32, nullptr, 0, 16, {out, &outLen}),
+  EXPECT_EQ(Quor::Commands::SM2ExchangeKeyOutCipherByLMK(s.handle(), 1, peer, peerTmp, nullptr, 0, 0, ownTmp, U(od), 32,
+                                                         nullptr, 0, 16, {out, &outLen}),
             SDR_INARGERR);
   // The agreed key's cipher must fit the room the caller has.
   s.Reply(Answer(0, Lp(std::string(17, 'k'))));
-  EXPECT_EQ(Quor::Commands::SM2ExchangeKeyOutCipherByLMK(s.handle(), 0, peer, peerTmp, nullptr, 0, 5, ownTmp, U(od),
-                                                         32, nullptr, 0, 16, {out, &outLen, sizeof out}),
+  EXPECT_EQ(Quor::Commands::SM2ExchangeKeyOutCipherByLMK(s.handle(), 0, peer, peerTmp, nullptr, 0, 5, ownTmp, U(od), 32,
+                                                         nullptr, 0, 16, {out, &outLen, sizeof out}),
             SDR_COMMFAIL);
   EXPECT_EQ(outLen, 6u);
 }

@@ -117,10 +117,18 @@ Bytes Ossl(Op op, EVP_PKEY* k, const Bytes& in, int rsaPadding = 0, const Bytes&
   Ctx ctx(EVP_PKEY_CTX_new_from_pkey(nullptr, k, nullptr));
   int ok = 0;
   switch (op) {
-    case Op::Sign: ok = EVP_PKEY_sign_init(ctx.get()); break;
-    case Op::Verify: ok = EVP_PKEY_verify_init(ctx.get()); break;
-    case Op::Encrypt: ok = EVP_PKEY_encrypt_init(ctx.get()); break;
-    case Op::Decrypt: ok = EVP_PKEY_decrypt_init(ctx.get()); break;
+    case Op::Sign:
+      ok = EVP_PKEY_sign_init(ctx.get());
+      break;
+    case Op::Verify:
+      ok = EVP_PKEY_verify_init(ctx.get());
+      break;
+    case Op::Encrypt:
+      ok = EVP_PKEY_encrypt_init(ctx.get());
+      break;
+    case Op::Decrypt:
+      ok = EVP_PKEY_decrypt_init(ctx.get());
+      break;
   }
   if (ok != 1) return {};
   if (rsaPadding && EVP_PKEY_CTX_set_rsa_padding(ctx.get(), rsaPadding) != 1) return {};
@@ -128,9 +136,12 @@ Bytes Ossl(Op op, EVP_PKEY* k, const Bytes& in, int rsaPadding = 0, const Bytes&
   size_t n = 0;
   auto call = [&](unsigned char* out, size_t* len) {
     switch (op) {
-      case Op::Sign: return EVP_PKEY_sign(ctx.get(), out, len, U(in), in.size());
-      case Op::Encrypt: return EVP_PKEY_encrypt(ctx.get(), out, len, U(in), in.size());
-      default: return EVP_PKEY_decrypt(ctx.get(), out, len, U(in), in.size());
+      case Op::Sign:
+        return EVP_PKEY_sign(ctx.get(), out, len, U(in), in.size());
+      case Op::Encrypt:
+        return EVP_PKEY_encrypt(ctx.get(), out, len, U(in), in.size());
+      default:
+        return EVP_PKEY_decrypt(ctx.get(), out, len, U(in), in.size());
     }
   };
   if (call(nullptr, &n) != 1) return {};
@@ -221,9 +232,9 @@ void WritePem(EVP_PKEY* k, const std::string& path) {
 
 // ---- The fixture: one simulator provisioned with OpenSSL keys ----
 
-constexpr SGD_UINT32 kSm2Slot = 1;       // SM2 pair (both usages), password pw1
-constexpr SGD_UINT32 kRsaSlot = 2;       // RSA-2048 pair (both usages), password pw2
-constexpr SGD_UINT32 kResponderSlot = 5; // a generated SM2 pair, password pw5
+constexpr SGD_UINT32 kSm2Slot = 1;        // SM2 pair (both usages), password pw1
+constexpr SGD_UINT32 kRsaSlot = 2;        // RSA-2048 pair (both usages), password pw2
+constexpr SGD_UINT32 kResponderSlot = 5;  // a generated SM2 pair, password pw5
 
 class AsymmEndToEnd : public ::testing::Test {
  protected:
@@ -530,18 +541,18 @@ TEST_F(AsymmEndToEnd, Sm2KeyAgreementBetweenTwoSessions) {
   Bytes sponsorId = "sponsor@example", responderId = "responder@example";
   ECCrefPublicKey sponsorPub{}, sponsorTmp{}, responderPub{}, responderTmp{};
   SGD_HANDLE agreement = nullptr, sponsorKey = nullptr, responderKey = nullptr;
-  EXPECT_EQ(SDF_GenerateAgreementDataWithECC(session_, kSm2Slot, 128, U(sponsorId), 15, &sponsorPub, &sponsorTmp,
-                                             &agreement),
-            SDR_PRKRERR);
+  EXPECT_EQ(
+      SDF_GenerateAgreementDataWithECC(session_, kSm2Slot, 128, U(sponsorId), 15, &sponsorPub, &sponsorTmp, &agreement),
+      SDR_PRKRERR);
   ASSERT_EQ(Grant(session_, kSm2Slot), SDR_OK);
   ASSERT_EQ(Grant(Other(), kResponderSlot), SDR_OK);
-  ASSERT_EQ(SDF_GenerateAgreementDataWithECC(session_, kSm2Slot, 128, U(sponsorId), 15, &sponsorPub, &sponsorTmp,
-                                             &agreement),
-            SDR_OK);
-  ASSERT_EQ(SDF_GenerateAgreementDataAndKeyWithECC(Other(), kResponderSlot, 128, U(responderId), 17, U(sponsorId), 15,
-                                                   &sponsorPub, &sponsorTmp, &responderPub, &responderTmp,
-                                                   &responderKey),
-            SDR_OK);
+  ASSERT_EQ(
+      SDF_GenerateAgreementDataWithECC(session_, kSm2Slot, 128, U(sponsorId), 15, &sponsorPub, &sponsorTmp, &agreement),
+      SDR_OK);
+  ASSERT_EQ(
+      SDF_GenerateAgreementDataAndKeyWithECC(Other(), kResponderSlot, 128, U(responderId), 17, U(sponsorId), 15,
+                                             &sponsorPub, &sponsorTmp, &responderPub, &responderTmp, &responderKey),
+      SDR_OK);
   ASSERT_EQ(SDF_GenerateKeyWithECC(session_, U(responderId), 17, &responderPub, &responderTmp, agreement, &sponsorKey),
             SDR_OK);
   // Both sides hold the same key: what one encrypts the other decrypts.
@@ -571,8 +582,10 @@ TEST_F(AsymmEndToEnd, EciesRequestsAsRecorded) {
   EXPECT_EQ(Quor_EciesDecrypt(session_, 1, 3, 3, 99, 5, 9, nullptr, 0, 1, 0, nullptr, 0, U(g), 4, 8, U(i), 1, 0, 0,
                               nullptr, 0, nullptr, 0, 13, U(n), 1, o1, &l1),
             SDR_NOTSUPPORT);
-  auto u32 = [](uint32_t v) { return Bytes{static_cast<char>(v >> 24), static_cast<char>(v >> 16),
-                                           static_cast<char>(v >> 8), static_cast<char>(v)}; };
+  auto u32 = [](uint32_t v) {
+    return Bytes{static_cast<char>(v >> 24), static_cast<char>(v >> 16), static_cast<char>(v >> 8),
+                 static_cast<char>(v)};
+  };
   auto lp = [&](const Bytes& b) { return u32(static_cast<uint32_t>(b.size())) + b; };
   const std::vector<Bytes> expected = {
       Bytes("\x03\x06", 2) + u32(1) + u32(1) + u32(3) + u32(4) + u32(5) + u32(0) + lp(pub) + u32(7) + g + u32(8) +

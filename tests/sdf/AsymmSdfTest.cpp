@@ -78,7 +78,7 @@ TEST(SdfRsaExport, FillsStructureAndRefusesOversizedModulus) {
 
 TEST(SdfRsaGenerate, PlainPairAlwaysUsesF4) {
   FakeSession s;
-  const std::vector<std::string> parts = {std::string(128, 'n'), Bin({1, 0, 1}), std::string(128, 'd'),
+  const std::vector<std::string> parts = {std::string(128, 'n'), Bin({1, 0, 1}),       std::string(128, 'd'),
                                           std::string(64, 'p'),  std::string(64, 'q'), std::string(64, 'a'),
                                           std::string(63, 'b'),  std::string(64, 'c')};
   std::string answer;
@@ -183,8 +183,8 @@ TEST(SdfRsaOperations, ExternalPrivateKeyLayoutAndNullArguments) {
   };
   for (const Row& r : {Row{"no key", false, true, true, true}, Row{"no input", true, false, true, true},
                        Row{"no output", true, true, false, true}, Row{"no length", true, true, true, false}}) {
-    EXPECT_EQ(SDF_ExternalPrivateKeyOperation_RSA(s.handle(), r.key ? k.get() : nullptr, r.input ? U(in) : nullptr,
-                                                  128, r.output ? out : nullptr, r.length ? &outLen : nullptr),
+    EXPECT_EQ(SDF_ExternalPrivateKeyOperation_RSA(s.handle(), r.key ? k.get() : nullptr, r.input ? U(in) : nullptr, 128,
+                                                  r.output ? out : nullptr, r.length ? &outLen : nullptr),
               SDR_INARGERR)
         << r.what;
   }
@@ -222,8 +222,8 @@ TEST(SdfRsaOperations, EnvelopeIsOneBlockOfTheExternalKey) {
   SGD_UINT32 outLen = 0;
   s.Reply(Answer(0, Lp(std::string(128, 'w'))));
   ASSERT_EQ(SDF_ExchangeDigitEnvelopeBaseOnRSA(s.handle(), 5, &pub, U(env), 256, out, &outLen), SDR_OK);
-  EXPECT_EQ(s.fake().requests.back(), Bin({2, 6}) + U32(5) + Lp(std::string(128, 'm')) +
-                                          Lp(Aligned(Bin({1, 0, 1}), 128)) + Lp(env));
+  EXPECT_EQ(s.fake().requests.back(),
+            Bin({2, 6}) + U32(5) + Lp(std::string(128, 'm')) + Lp(Aligned(Bin({1, 0, 1}), 128)) + Lp(env));
   s.Reply(Answer(0, Lp(std::string(129, 'w'))));
   EXPECT_EQ(SDF_ExchangeDigitEnvelopeBaseOnRSA(s.handle(), 5, &pub, U(env), 256, out, &outLen), SDR_COMMFAIL);
   EXPECT_EQ(SDF_ExchangeDigitEnvelopeBaseOnRSA(s.handle(), 0, &pub, U(env), 256, out, &outLen), SDR_INARGERR);
@@ -272,9 +272,8 @@ TEST(SdfEccKeys, GenerationChecksAndModes) {
   priv.bits = 6;
   ASSERT_EQ(SDF_GenerateKeyPair_ECC(s.handle(), SGD_SM2, 256, &pub, &priv), SDR_OK);
   EXPECT_EQ(s.fake().requests.at(s.fake().requests.size() - 2), Bin({8, 0x18}) + U32(2) + U32(256) + U32(7));
-  EXPECT_EQ(s.fake().requests.back(), Bin({8, 0x33}) + U32(2) + U32(6) + U32(7) + U32(0) +
-                                          Lp(std::string(32, 'x')) + Lp(std::string(32, 'y')) + Lp("ECC-UNDER-LMK") +
-                                          U32(1));
+  EXPECT_EQ(s.fake().requests.back(), Bin({8, 0x33}) + U32(2) + U32(6) + U32(7) + U32(0) + Lp(std::string(32, 'x')) +
+                                          Lp(std::string(32, 'y')) + Lp("ECC-UNDER-LMK") + U32(1));
   EXPECT_EQ(priv.bits, 6u);
   EXPECT_EQ(pub.bits, 256u);
 }
@@ -319,8 +318,8 @@ TEST(SdfEccSignatures, VerificationFailureIsQuiet) {
   EXPECT_EQ(SDF_InternalVerify_ECC(s.handle(), 3, U(hash), 32, &sig), 0x0100000Eu);
   EXPECT_TRUE(s.fake().LinesAt(4).empty());
   const std::string rs = std::string(32, 'r') + std::string(32, 's');
-  EXPECT_EQ(s.fake().requests.at(0), Bin({3, 4}) + U16(7) + U32(0) + Lp(std::string(32, 'p')) +
-                                         Lp(std::string(32, 'q')) + Lp(hash) + Lp(rs));
+  EXPECT_EQ(s.fake().requests.at(0),
+            Bin({3, 4}) + U16(7) + U32(0) + Lp(std::string(32, 'p')) + Lp(std::string(32, 'q')) + Lp(hash) + Lp(rs));
   EXPECT_EQ(s.fake().requests.at(1), Bin({3, 4}) + U16(7) + U32(3) + Lp(hash) + Lp(rs));
   s.Reply(Answer(5));
   EXPECT_EQ(SDF_InternalVerify_ECC(s.handle(), 3, U(hash), 32, &sig), SDR_COMMFAIL);
@@ -404,8 +403,8 @@ TEST(SdfEccCipher, ExternalDecryptUsageFromAlgorithm) {
   SGD_UINT32 outLen = 0;
   for (const auto& [alg, usage] : {std::pair{SGD_SM2_1, 0u}, std::pair{SGD_SM2_3, 1u}}) {
     ASSERT_EQ(SDF_ExternalDecrypt_ECC(s.handle(), alg, &priv, c, out, &outLen), SDR_OK);
-    EXPECT_EQ(s.fake().requests.back(), Bin({8, 0x13}) + U32(7) + U32(usage) + U32(0) + Lp(std::string(32, 'k')) +
-                                            Lp(DeviceCipher("CCCC")));
+    EXPECT_EQ(s.fake().requests.back(),
+              Bin({8, 0x13}) + U32(7) + U32(usage) + U32(0) + Lp(std::string(32, 'k')) + Lp(DeviceCipher("CCCC")));
   }
   for (const auto& [level, line] : s.fake().lines) EXPECT_EQ(line.find("6B6B6B6B"), std::string::npos) << line;
 }
@@ -420,8 +419,8 @@ TEST(SdfEccCipher, EnvelopeKeepsTheLengthOfC) {
   s.Reply(Answer(0, Lp(DeviceCipher("12345678"))));
   ASSERT_EQ(SDF_InternalEncrypt_ECC(s.handle(), 3, U(plain), 8, in.get()), SDR_OK);
   ASSERT_EQ(SDF_ExchangeDigitEnvelopeBaseOnECC(s.handle(), 3, SGD_SM2_3, &pub, in.get(), out.get()), SDR_OK);
-  EXPECT_EQ(s.fake().requests.back(), Bin({2, 0x12}) + U32(3) + Lp(std::string(32, 'p')) +
-                                          Lp(std::string(32, 'q')) + Lp(DeviceCipher("12345678")));
+  EXPECT_EQ(s.fake().requests.back(), Bin({2, 0x12}) + U32(3) + Lp(std::string(32, 'p')) + Lp(std::string(32, 'q')) +
+                                          Lp(DeviceCipher("12345678")));
   EXPECT_EQ(out.get()->L, 8u);
   s.Reply(Answer(0, Lp(DeviceCipher("123456789"))));
   EXPECT_EQ(SDF_ExchangeDigitEnvelopeBaseOnECC(s.handle(), 3, SGD_SM2_3, &pub, in.get(), out.get()), SDR_COMMFAIL);
@@ -555,8 +554,8 @@ TEST(SdfAsymSessionKeys, RsaWrappedKeyAndHandle) {
   h = nullptr;
   s.Reply(Answer(0, Lp(std::string(128, 'w')) + Lp(lmk)));
   ASSERT_EQ(SDF_GenerateKeyWithEPK_RSA(s.handle(), 128, &pub, key, &keyLen, &h), SDR_OK);
-  EXPECT_EQ(s.fake().requests.back(), Bin({2, 3}) + U32(0) + Lp(std::string(128, 'm')) +
-                                          Lp(Aligned(Bin({1, 0, 1}), 128)) + U32(16));
+  EXPECT_EQ(s.fake().requests.back(),
+            Bin({2, 3}) + U32(0) + Lp(std::string(128, 'm')) + Lp(Aligned(Bin({1, 0, 1}), 128)) + U32(16));
   h = nullptr;
   s.Reply(Answer(0, Lp(std::string(129, 'w')) + Lp(lmk)));
   EXPECT_EQ(SDF_GenerateKeyWithEPK_RSA(s.handle(), 128, &pub, key, &keyLen, &h), SDR_COMMFAIL);

@@ -11,24 +11,24 @@
 
 static int step = 0;
 
-#define CALL(expr)                                                            \
-  do {                                                                        \
-    SGD_RV rv_;                                                               \
-    ++step;                                                                   \
-    rv_ = (expr);                                                             \
-    if (rv_ != SDR_OK) {                                                      \
+#define CALL(expr)                                                               \
+  do {                                                                           \
+    SGD_RV rv_;                                                                  \
+    ++step;                                                                      \
+    rv_ = (expr);                                                                \
+    if (rv_ != SDR_OK) {                                                         \
       fprintf(stderr, "step %d: %s returned %#x\n", step, #expr, (unsigned)rv_); \
-      exit(step);                                                             \
-    }                                                                         \
+      exit(step);                                                                \
+    }                                                                            \
   } while (0)
 
-#define EXPECT(cond)                                           \
-  do {                                                         \
-    ++step;                                                    \
-    if (!(cond)) {                                             \
+#define EXPECT(cond)                                               \
+  do {                                                             \
+    ++step;                                                        \
+    if (!(cond)) {                                                 \
       fprintf(stderr, "step %d: %s does not hold\n", step, #cond); \
-      exit(step);                                              \
-    }                                                          \
+      exit(step);                                                  \
+    }                                                              \
   } while (0)
 
 static SGD_UCHAR pw1[] = "pw1", pw2[] = "pw2", pw5[] = "pw5";
@@ -139,8 +139,8 @@ int main(int argc, char** argv) {
 
   /* SM2 key agreement between two sessions. */
   CALL(SDF_GenerateAgreementDataWithECC(session, 1, 128, sponsorId, 7, &sponsorPub, &sponsorTmp, &agreement));
-  CALL(SDF_GenerateAgreementDataAndKeyWithECC(responder, 5, 128, responderId, 9, sponsorId, 7, &sponsorPub,
-                                              &sponsorTmp, &responderPub, &responderTmp, &responderKey));
+  CALL(SDF_GenerateAgreementDataAndKeyWithECC(responder, 5, 128, responderId, 9, sponsorId, 7, &sponsorPub, &sponsorTmp,
+                                              &responderPub, &responderTmp, &responderKey));
   CALL(SDF_GenerateKeyWithECC(session, responderId, 9, &responderPub, &responderTmp, agreement, &sponsorKey));
   CALL(SDF_Encrypt(session, sponsorKey, SGD_SM4_ECB, NULL, data, 16, out, &outLen));
   CALL(SDF_Decrypt(responder, responderKey, SGD_SM4_ECB, NULL, out, outLen, back, &backLen));
