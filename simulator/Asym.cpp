@@ -480,3 +480,84 @@ Pkey FromPem(std::string_view pem) {
 }
 
 }  // namespace QuorSim
+
+namespace QuorSim {
+
+namespace {
+// x̄ = 2^127 + (x mod 2^127), for the 256-bit SM2 curve (w = 127).
+bool XBar(const BIGNUM* x, BIGNUM* out) {
+  return BN_copy(out, x) && BN_mask_bits(out, 127) && BN_set_bit(out, 127);
+}
+
+Own<EC_POINT> Point(const EC_GROUP* g, std::string_view x, std::string_view y, BN_CTX* ctx) {
+  auto fx = Fixed32(x), fy = Fixed32(y);
+  if (!fx || !fy) return nullptr;
+  const std::string oct = "\x04" + *fx + *fy;
+  Own<EC_POINT> p(EC_POINT_new(g));
+  if (!p || EC_POINT_oct2point(g, p.get(), U(oct), oct.size(), ctx) != 1) return nullptr;  // checks the curve
+  return p;
+}
+
+std::string Sm3Kdf(std::string_view z, size_t len) {
+  std::string out;
+  for (uint32_t ct = 1; out.size() < len; ++ct) {
+    std::string block(z);
+    for (int i = 3; i >= 0; --i) block.push_back(static_cast<char>(ct >> (8 * i)));
+    out += HashOnce(HashAlg::Sm3, block);
+  }
+  out.resize(len);
+  return out;
+}
+}  // namespace
+
+std::optional<std::string> Sm2Exchange(bool responder, EVP_PKEY* ownStatic, std::string_view ownTmpPriv,
+                                       std::string_view ownTx, std::string_view ownTy, std::string_view ownId,
+                                       std::string_view peerX, std::string_view peerY, std::string_view peerTx,
+                                       std::string_view peerTy, std::string_view peerId, size_t keyLen) {
+  Own<EC_GROUP> g(EC_GROUP_new_by_curve_name(NID_sm2));
+  Own<BN_CTX> ctx(BN_CTX_new());
+  if (!g || !ctx) return std::nullopt;
+  const BIGNUM* n = EC_GROUP_get0_order(g.get());
+  BIGNUM* dRaw = nullptr;
+  if (EVP_PKEY_get_bn_param(ownStatic, OSSL_PKEY_PARAM_PRIV_KEY, &dRaw) != 1) return std::nullopt;
+  Own<BIGNUM> d(dRaw);
+  Own<BIGNUM> r = Bn(Fixed32(ownTmpPriv).value_or(std::string()));
+  if (!r || BN_is_zero(r.get()) || BN_cmp(r.get(), n) >= 0) return std::nullopt;
+  // The own temporary public key must be the one of the given private key.
+  Own<EC_POINT> ownR(EC_POINT_new(g.get()));
+  Own<EC_POINT> givenR = Point(g.get(), ownTx, ownTy, ctx.get());
+  Own<EC_POINT> peerP = Point(g.get(), peerX, peerY, ctx.get());
+  Own<EC_POINT> peerR = Point(g.get(), peerTx, peerTy, ctx.get());
+  if (!ownR || !givenR || !peerP || !peerR ||
+      EC_POINT_mul(g.get(), ownR.get(), r.get(), nullptr, nullptr, ctx.get()) != 1 ||
+      EC_POINT_cmp(g.get(), ownR.get(), givenR.get(), ctx.get()) != 0)
+    return std::nullopt;
+  Own<BIGNUM> ownX(BN_new()), peerXr(BN_new()), xOwn(BN_new()), xPeer(BN_new()), t(BN_new());
+  if (!ownX || !peerXr || !xOwn || !xPeer || !t ||
+      EC_POINT_get_affine_coordinates(g.get(), ownR.get(), ownX.get(), nullptr, ctx.get()) != 1 ||
+      EC_POINT_get_affine_coordinates(g.get(), peerR.get(), peerXr.get(), nullptr, ctx.get()) != 1 ||
+      !XBar(ownX.get(), xOwn.get()) || !XBar(peerXr.get(), xPeer.get()))
+    return std::nullopt;
+  // t = (d + x̄_own · r) mod n; U = [t](P_peer + [x̄_peer] R_peer); the cofactor is 1.
+  if (BN_mod_mul(t.get(), xOwn.get(), r.get(), n, ctx.get()) != 1 ||
+      BN_mod_add(t.get(), t.get(), d.get(), n, ctx.get()) != 1)
+    return std::nullopt;
+  Own<EC_POINT> sum(EC_POINT_new(g.get())), u(EC_POINT_new(g.get()));
+  if (!sum || !u || EC_POINT_mul(g.get(), sum.get(), nullptr, peerR.get(), xPeer.get(), ctx.get()) != 1 ||
+      EC_POINT_add(g.get(), sum.get(), sum.get(), peerP.get(), ctx.get()) != 1 ||
+      EC_POINT_mul(g.get(), u.get(), nullptr, sum.get(), t.get(), ctx.get()) != 1 ||
+      EC_POINT_is_at_infinity(g.get(), u.get()))
+    return std::nullopt;
+  Own<BIGNUM> ux(BN_new()), uy(BN_new());
+  if (EC_POINT_get_affine_coordinates(g.get(), u.get(), ux.get(), uy.get(), ctx.get()) != 1) return std::nullopt;
+  std::string ox, oy;
+  Sm2Public(ownStatic, &ox, &oy);
+  static const std::string kDefaultId = "1234567812345678";
+  const std::string zOwn = Sm2Z(ox, oy, ownId.empty() ? std::string_view(kDefaultId) : ownId);
+  const std::string zPeer = Sm2Z(*Fixed32(peerX), *Fixed32(peerY), peerId.empty() ? std::string_view(kDefaultId) : peerId);
+  // Z of the sponsor comes first on both sides.
+  const std::string input = BnBytes(ux.get(), 32) + BnBytes(uy.get(), 32) + (responder ? zPeer + zOwn : zOwn + zPeer);
+  return Sm3Kdf(input, keyLen);
+}
+
+}  // namespace QuorSim
