@@ -8,6 +8,7 @@
 
 #include "common/Bytes.h"
 #include "common/Hex.h"
+#include "simulator/Asym.h"
 #include "simulator/Reader.h"
 
 namespace QuorSim {
@@ -148,6 +149,31 @@ class Handler {
       case 0x0501: return HashInit();
       case 0x0502: return HashUpdate();
       case 0x0503: return HashFinal();
+      case 0x0201: return RsaPublicKey();
+      case 0x0216: return EccPublicKey();
+      case 0x0202: return RsaPlainPair();
+      case 0x0208: return EccPlainPair();
+      case 0x0818: return AsymWithLmk();
+      case 0x0827: return PublicFromPrivate();
+      case 0x0878: return RsaEncryptCmd();
+      case 0x0879: return RsaDecryptCmd();
+      case 0x0819: return RsaSignCmd();
+      case 0x0820: return RsaVerifyCmd();
+      case 0x0301: return RsaPublicOp();
+      case 0x0811: return RsaPrivateOp();
+      case 0x0829: return LmkPrivateOp();
+      case 0x0303: return EccSignInternal();
+      case 0x0812: return EccSignExternal();
+      case 0x0304: return EccVerify();
+      case 0x0305: return EccEncrypt();
+      case 0x0813: return EccDecrypt();
+      case 0x0203: return SessionKeyUnderRsa();
+      case 0x0204: return ImportUnderRsa();
+      case 0x0209: return SessionKeyUnderEcc();
+      case 0x0211: return ImportUnderEcc();
+      case 0x0206: return EnvelopeRsa();
+      case 0x0212: return EnvelopeEcc();
+      case 0x0213: return KeyExchange();
       default: throw Refuse{Dev::kUnknownCommand};
     }
   }
@@ -494,14 +520,25 @@ class Handler {
     const uint32_t type = NeedKeyType(r_.U32());
     const uint32_t index = r_.U32();
     if (type != 0) {
-      if (type == 2) r_.U32();  // curve
-      r_.U32();                 // usage
-      r_.Bytes();
-      r_.Bytes();
-      r_.Bytes();
-      r_.U32();
+      if (type == 2 && r_.U32() != 7) throw Refuse{Dev::kCurveInvalid};
+      const uint32_t usage = NeedUsage(r_.U32());
+      const std::string p1(r_.Bytes(1024)), p2(r_.Bytes(1024)), cipher(r_.Bytes(4096));
+      const uint32_t flag = r_.U32();
       r_.Done();
-      throw Refuse{Dev::kUnknownCommand};
+      if (flag != 1 && flag != 2) throw Malformed();
+      NeedIndex(index);
+      const auto d = Data();
+      const auto material = LmkUnwrapPrivate(d->lmk, type == 1, cipher);
+      if (!material) throw Refuse{Dev::kAsymKeyInvalid};
+      Pkey key = type == 1 ? RsaFromPrivateDer(*material) : Sm2FromPrivate(*material);
+      if (!key) throw Refuse{Dev::kAsymKeyInvalid};
+      // The public parts given must be those of the private key.
+      if (PublicParts(key.get(), type == 1) != std::make_pair(Strip(p1), Strip(p2))) throw Refuse{Dev::kAsymKeyInvalid};
+      Modify([&](StoreData& sd) {
+        Slot& s = sd.slots[index];
+        (type == 1 ? s.rsa : s.sm2)[usage] = AsymKey{*material};
+      });
+      return {};
     }
     const uint32_t alg = r_.U32();
     const std::string cipher(r_.Bytes(64));
@@ -575,9 +612,18 @@ class Handler {
     const uint32_t type = NeedKeyType(r_.U32());
     const uint32_t index = r_.U32();
     if (type != 0) {
-      r_.U32();  // usage
+      const uint32_t usage = NeedUsage(r_.U32());
       r_.Done();
-      throw Refuse{Dev::kUnknownCommand};
+      const auto d = Data();
+      const AsymKey& k = NeedAsym(*d, index, type == 1, usage);
+      Pkey key = LoadAsym(k, type == 1);
+      const auto [p1, p2] = PublicParts(key.get(), type == 1);
+      std::string out;
+      PutBytes(out, p1);
+      PutBytes(out, p2);
+      PutBytes(out, LmkWrapPrivate(d->lmk, type == 1, k.der));
+      if (type == 2) PutU32(out, 7);
+      return out;
     }
     r_.Done();
     const auto d = Data();
@@ -834,6 +880,493 @@ class Handler {
     std::string res;
     PutBytes(res, dg.Final());
     return res;
+  }
+
+  // ---- asymmetric keys ----
+
+  static uint32_t NeedUsage(uint32_t usage) {
+    if (usage > 1) throw Refuse{Dev::kAsymUsageInvalid};
+    return usage;
+  }
+  static void NeedCurve(uint32_t curve) {
+    if (curve != 7) throw Refuse{Dev::kCurveInvalid};
+  }
+  static std::string Strip(std::string_view v) {
+    while (!v.empty() && v[0] == 0) v.remove_prefix(1);
+    return std::string(v);
+  }
+  static std::pair<std::string, std::string> PublicParts(EVP_PKEY* key, bool rsa) {
+    if (rsa) {
+      auto c = RsaComponents(key);
+      return {c[0], c[1]};
+    }
+    std::string x, y;
+    Sm2Public(key, &x, &y);
+    return {Strip(x), Strip(y)};
+  }
+  const AsymKey& NeedAsym(const StoreData& d, uint32_t index, bool rsa, uint32_t usage) {
+    const Slot* s = FindSlot(d, NeedIndex(index));
+    if (!s) throw Refuse{Dev::kKeyNotExist};
+    const std::optional<AsymKey>& k = (rsa ? s->rsa : s->sm2)[usage];
+    if (!k) throw Refuse{Dev::kKeyNotExist};
+    return *k;
+  }
+  static Pkey LoadAsym(const AsymKey& k, bool rsa) {
+    Pkey key = rsa ? RsaFromPrivateDer(k.der) : Sm2FromPrivate(k.der);
+    if (!key) throw Refuse{Dev::kAsymKeyInvalid};
+    return key;
+  }
+  Pkey SlotKey(uint32_t index, bool rsa, uint32_t usage) { return LoadAsym(NeedAsym(*Data(), index, rsa, usage), rsa); }
+
+  Pkey ReadRsaPublic() {
+    const std::string n(r_.Bytes(1024)), e(r_.Bytes(1024));
+    Pkey key = RsaFromComponents({n, e});
+    if (!key) throw Refuse{Dev::kAsymKeyInvalid};
+    return key;
+  }
+  Pkey ReadSm2Public() {
+    const std::string_view x = r_.Bytes(64), y = r_.Bytes(64);
+    Pkey key = Sm2FromPublic(x, y);
+    if (!key) throw Refuse{Dev::kPublicKeyInvalid};
+    return key;
+  }
+  Pkey ReadSm2Private() {
+    Pkey key = Sm2FromPrivate(Coordinate(r_.Bytes(64)));
+    if (!key) throw Refuse{Dev::kAsymKeyInvalid};
+    return key;
+  }
+  Pkey FromLmkCipher(std::string_view cipher, bool rsa) {
+    const auto material = LmkUnwrapPrivate(Data()->lmk, rsa, cipher);
+    if (!material) throw Refuse{Dev::kAsymKeyInvalid};
+    return LoadAsym(AsymKey{*material}, rsa);
+  }
+  static std::string LeftPad(std::string_view data, size_t width) {
+    if (data.size() > width) throw Refuse{Dev::kInvalidInput};
+    return std::string(width - data.size(), '\0') + std::string(data);
+  }
+  static std::string Need(std::optional<std::string> v) {
+    if (!v) throw Refuse{Dev::kCryptoFailed};
+    return std::move(*v);
+  }
+  static std::string NeedHash(std::string_view h) {
+    if (h.size() != 32) throw Refuse{Dev::kInvalidInput};
+    return std::string(h);
+  }
+
+  std::string RsaPublicKey() {
+    const uint32_t index = r_.U32(), usage = NeedUsage(r_.U32());
+    r_.Done();
+    Pkey key = SlotKey(index, true, usage);
+    auto c = RsaComponents(key.get());
+    std::string out;
+    PutBytes(out, c[0]);
+    PutBytes(out, c[1]);
+    PutBytes(out, {});
+    return out;
+  }
+
+  std::string EccPublicKey() {
+    const uint32_t index = r_.U32(), usage = NeedUsage(r_.U32());
+    r_.Done();
+    Pkey key = SlotKey(index, false, usage);
+    std::string x, y, out;
+    Sm2Public(key.get(), &x, &y);
+    PutU32(out, 7);
+    PutBytes(out, x);
+    PutBytes(out, y);
+    return out;
+  }
+
+  static Pkey NewRsa(uint32_t bits, uint32_t e) {
+    if (bits < 1024 || bits > 4096 || bits % 8 || e < 3 || e % 2 == 0) throw Refuse{Dev::kModulusInvalid};
+    Pkey key = RsaGenerate(bits, e);
+    if (!key) throw Refuse{Dev::kCryptoFailed};
+    return key;
+  }
+
+  std::string RsaPlainPair() {
+    const uint32_t bits = r_.U32(), e = r_.U32();
+    r_.Done();
+    Pkey key = NewRsa(bits, e);
+    std::string out;
+    for (const auto& c : RsaComponents(key.get())) PutBytes(out, c);
+    return out;
+  }
+
+  std::string EccPlainPair() {
+    NeedCurve(r_.U32());
+    r_.Done();
+    Pkey key = Sm2Generate();
+    if (!key) throw Refuse{Dev::kCryptoFailed};
+    std::string x, y, out;
+    Sm2Public(key.get(), &x, &y);
+    PutBytes(out, x);
+    PutBytes(out, y);
+    PutBytes(out, Sm2PrivateScalar(key.get()));
+    return out;
+  }
+
+  std::string AsymWithLmk() {
+    const uint32_t type = r_.U32();
+    const uint32_t a = r_.U32(), b = r_.U32();
+    r_.Done();
+    if (type != 1 && type != 2) throw Refuse{Dev::kKeyTypeInvalid};
+    const auto d = Data();
+    std::string out;
+    if (type == 1) {
+      Pkey key = NewRsa(a, b);
+      auto c = RsaComponents(key.get());
+      PutBytes(out, c[0]);
+      PutBytes(out, c[1]);
+      PutBytes(out, LmkWrapPrivate(d->lmk, true, RsaPrivateDer(key.get())));
+    } else {
+      NeedCurve(b);
+      Pkey key = Sm2Generate();
+      if (!key) throw Refuse{Dev::kCryptoFailed};
+      std::string x, y;
+      Sm2Public(key.get(), &x, &y);
+      PutBytes(out, x);
+      PutBytes(out, y);
+      PutBytes(out, LmkWrapPrivate(d->lmk, false, Sm2PrivateScalar(key.get())));
+    }
+    return out;
+  }
+
+  // Key status 0: the private key in plain (RSA as DER, SM2 as its scalar); 1: its LMK cipher.
+  std::string PublicFromPrivate() {
+    const uint32_t type = r_.U32();
+    if (type == 2) NeedCurve(r_.U32());
+    const uint32_t status = r_.U32();
+    const std::string_view priv = r_.Bytes(4096);
+    r_.Done();
+    if (type != 1 && type != 2) throw Refuse{Dev::kKeyTypeInvalid};
+    if (status > 1) throw Refuse{Dev::kInvalidInput};
+    Pkey key;
+    if (status == 1) {
+      key = FromLmkCipher(priv, type == 1);
+    } else {
+      key = type == 1 ? RsaFromPrivateDer(priv) : Sm2FromPrivate(Coordinate(priv));
+    }
+    if (!key) throw Refuse{Dev::kAsymKeyInvalid};
+    std::string out;
+    if (type == 2) {
+      std::string x, y;
+      Sm2Public(key.get(), &x, &y);
+      PutU32(out, 7);
+      PutBytes(out, x);
+      PutBytes(out, y);
+    } else {
+      auto c = RsaComponents(key.get());
+      PutBytes(out, c[0]);
+      PutBytes(out, c[1]);
+    }
+    return out;
+  }
+
+  struct Oaep {
+    int padding = 0;
+    uint32_t hash = 0;
+    std::string label;
+  };
+  Oaep ReadPadding(bool encrypting) {
+    Oaep o;
+    o.padding = static_cast<int>(r_.U32());
+    if (o.padding == 2) {
+      if (r_.U32() != 1) throw Malformed();
+      o.hash = r_.U32();
+      o.label = r_.Bytes(99);
+      if (r_.Raw(1) != "\x3B") throw Malformed();
+    }
+    if (o.padding != 0 && o.padding != 1 && o.padding != 2) throw Refuse{Dev::kInvalidInput};
+    (void)encrypting;
+    return o;
+  }
+
+  std::string RsaEncryptCmd() {
+    const uint32_t index = r_.U32();
+    Pkey key = index == 0 ? ReadRsaPublic() : SlotKey(index, true, 1);
+    const Oaep o = ReadPadding(true);
+    const std::string_view data = r_.Bytes(1024);
+    r_.Done();
+    const std::string in = o.padding == 0 ? LeftPad(data, RsaBytes(key.get())) : std::string(data);
+    std::string out;
+    PutBytes(out, Need(RsaEncrypt(key.get(), o.padding, o.hash, o.label, in)));
+    return out;
+  }
+
+  std::string RsaDecryptCmd() {
+    const uint32_t index = r_.U32();
+    Pkey key = index == 0 ? FromLmkCipher(r_.Bytes(4096), true) : SlotKey(index, true, 1);
+    const Oaep o = ReadPadding(false);
+    const std::string_view data = r_.Bytes(1024);
+    r_.Done();
+    std::string out;
+    PutBytes(out, Need(RsaDecrypt(key.get(), o.padding, o.hash, o.label, data)));
+    return out;
+  }
+
+  struct SignParams {
+    int padding = 0;
+    uint32_t pssHash = 0;
+    int salt = 0;
+  };
+  SignParams ReadSignParams() {
+    SignParams p;
+    p.padding = static_cast<int>(r_.U32());
+    r_.U32();  // hash mode: the DigestInfo is already in the data
+    if (p.padding == 4) {
+      if (r_.U32() != 1) throw Malformed();
+      p.pssHash = r_.U32();
+      p.salt = static_cast<int>(r_.U32());
+      if (p.salt < 0 || p.salt > 493) throw Refuse{Dev::kInvalidInput};
+    }
+    if (p.padding != 0 && p.padding != 1 && p.padding != 4) throw Refuse{Dev::kInvalidInput};
+    return p;
+  }
+
+  std::string RsaSignCmd() {
+    const SignParams p = ReadSignParams();
+    const std::string data(r_.Bytes(1024));
+    const uint32_t index = r_.U32();
+    Pkey key = index == 0 ? FromLmkCipher(r_.Bytes(4096), true) : SlotKey(index, true, 0);
+    r_.Done();
+    const std::string in = p.padding == 0 ? LeftPad(data, RsaBytes(key.get())) : data;
+    std::string out;
+    PutBytes(out, Need(RsaSign(key.get(), p.padding, p.pssHash, p.salt, in)));
+    return out;
+  }
+
+  std::string RsaVerifyCmd() {
+    const SignParams p = ReadSignParams();
+    const std::string sig(r_.Bytes(1024));
+    const std::string data(r_.Bytes(1024));
+    const uint32_t index = r_.U32();
+    Pkey key = index == 0 ? ReadRsaPublic() : SlotKey(index, true, 0);
+    r_.Done();
+    if (!RsaVerify(key.get(), p.padding, p.pssHash, p.salt, data, sig)) throw Refuse{Dev::kVerifyFailed};
+    return {};
+  }
+
+  std::string RsaPublicOp() {
+    const uint32_t index = r_.U32();
+    Pkey key = index == 0 ? ReadRsaPublic() : SlotKey(index, true, 0);
+    const std::string_view data = r_.Bytes(1024);
+    r_.Done();
+    std::string out;
+    PutBytes(out, Need(RsaEncrypt(key.get(), 0, 0, {}, LeftPad(data, RsaBytes(key.get())))));
+    return out;
+  }
+
+  std::string RsaPrivateOp() {
+    const uint32_t usage = r_.U32();
+    const uint32_t index = r_.U32();
+    Pkey key;
+    if (index == 0) {
+      std::vector<std::string> parts;
+      for (int i = 0; i < 8; ++i) parts.emplace_back(Strip(r_.Bytes(1024)));
+      key = RsaFromComponents(parts);
+      if (!key) throw Refuse{Dev::kAsymKeyInvalid};
+    } else {
+      key = SlotKey(index, true, NeedUsage(usage));
+    }
+    const std::string_view data = r_.Bytes(1024);
+    r_.Done();
+    std::string out;
+    PutBytes(out, Need(RsaSign(key.get(), 0, 0, 0, LeftPad(data, RsaBytes(key.get())))));
+    return out;
+  }
+
+  // Type 1: the raw RSA private-key operation. Type 2 (curve 7): value 0 signs
+  // a 32-byte hash, value 1 decrypts an SM2 cipher text.
+  std::string LmkPrivateOp() {
+    const uint32_t type = r_.U32();
+    uint32_t value = 0;
+    if (type == 2) {
+      NeedCurve(r_.U32());
+      value = r_.U32();
+    }
+    const std::string_view cipher = r_.Bytes(4096);
+    const std::string_view data = r_.Bytes(4096);
+    r_.Done();
+    if (type != 1 && type != 2) throw Refuse{Dev::kKeyTypeInvalid};
+    Pkey key = FromLmkCipher(cipher, type == 1);
+    std::string out;
+    if (type == 1) {
+      PutBytes(out, Need(RsaSign(key.get(), 0, 0, 0, LeftPad(data, RsaBytes(key.get())))));
+    } else if (value == 0) {
+      PutBytes(out, Need(Sm2SignHash(key.get(), NeedHash(data))));
+    } else if (value == 1) {
+      PutBytes(out, Need(Sm2Decrypt(key.get(), data)));
+    } else {
+      throw Refuse{Dev::kInvalidInput};
+    }
+    return out;
+  }
+
+  std::string EccSignInternal() {
+    NeedCurve(r_.U16());
+    const uint32_t index = r_.U32();
+    const std::string hash = NeedHash(r_.Bytes(64));
+    r_.Done();
+    Pkey key = SlotKey(index, false, 0);
+    std::string out;
+    PutBytes(out, Need(Sm2SignHash(key.get(), hash)));
+    return out;
+  }
+
+  std::string EccSignExternal() {
+    NeedCurve(r_.U32());
+    Pkey key = ReadSm2Private();
+    const std::string hash = NeedHash(r_.Bytes(64));
+    r_.Done();
+    std::string out;
+    PutBytes(out, Need(Sm2SignHash(key.get(), hash)));
+    return out;
+  }
+
+  std::string EccVerify() {
+    NeedCurve(r_.U16());
+    const uint32_t index = r_.U32();
+    Pkey key = index == 0 ? ReadSm2Public() : SlotKey(index, false, 0);
+    const std::string hash = NeedHash(r_.Bytes(64));
+    const std::string_view sig = r_.Bytes(128);
+    r_.Done();
+    if (!Sm2VerifyHash(key.get(), hash, sig)) throw Refuse{Dev::kVerifyFailed};
+    return {};
+  }
+
+  std::string EccEncrypt() {
+    NeedCurve(r_.U16());
+    const uint32_t index = r_.U32();
+    Pkey key = index == 0 ? ReadSm2Public() : SlotKey(index, false, 1);
+    const std::string_view data = r_.Bytes(kMaxData);
+    r_.Done();
+    if (data.empty()) throw Refuse{Dev::kInvalidInput};
+    std::string out;
+    PutBytes(out, Need(Sm2Encrypt(key.get(), data)));
+    return out;
+  }
+
+  std::string EccDecrypt() {
+    NeedCurve(r_.U32());
+    const uint32_t usage = r_.U32();
+    const uint32_t index = r_.U32();
+    Pkey key = index == 0 ? ReadSm2Private() : SlotKey(index, false, NeedUsage(usage));
+    const std::string_view cipher = r_.Bytes(kMaxData);
+    r_.Done();
+    std::string out;
+    PutBytes(out, Need(Sm2Decrypt(key.get(), cipher)));
+    return out;
+  }
+
+  std::string NewSessionKey(uint32_t len) {
+    if (!ValidKeyLength(len)) throw Refuse{Dev::kKeyLengthError};
+    std::string key;
+    RandomBytes(len, &key);
+    return key;
+  }
+
+  // Session keys travel under RSA keys in PKCS#1 v1.5.
+  std::string SessionKeyUnderRsa() {
+    const uint32_t index = r_.U32();
+    Pkey key = index == 0 ? ReadRsaPublic() : SlotKey(index, true, 1);
+    const uint32_t len = r_.U32();
+    r_.Done();
+    const std::string session = NewSessionKey(len);
+    std::string out;
+    PutBytes(out, Need(RsaEncrypt(key.get(), 1, 0, {}, session)));
+    PutBytes(out, Wrap(*Data(), session));
+    return out;
+  }
+
+  std::string ImportUnderRsa() {
+    const uint32_t index = r_.U32();
+    const std::string_view wrapped = r_.Bytes(1024);
+    r_.Done();
+    Pkey key = SlotKey(index, true, 1);
+    const std::string session = Need(RsaDecrypt(key.get(), 1, 0, {}, wrapped));
+    if (!ValidKeyLength(session.size())) throw Refuse{Dev::kKeyLengthError};
+    std::string out;
+    PutBytes(out, Wrap(*Data(), session));
+    return out;
+  }
+
+  std::string SessionKeyUnderEcc() {
+    const uint32_t index = r_.U32();
+    Pkey key = index == 0 ? ReadSm2Public() : SlotKey(index, false, 1);
+    const uint32_t len = r_.U32();
+    r_.Done();
+    const std::string session = NewSessionKey(len);
+    std::string out;
+    PutBytes(out, Need(Sm2Encrypt(key.get(), session)));
+    PutBytes(out, Wrap(*Data(), session));
+    return out;
+  }
+
+  std::string ImportUnderEcc() {
+    const uint32_t index = r_.U32();
+    const std::string_view cipher = r_.Bytes(2048);
+    r_.Done();
+    Pkey key = SlotKey(index, false, 1);
+    const std::string session = Need(Sm2Decrypt(key.get(), cipher));
+    if (!ValidKeyLength(session.size())) throw Refuse{Dev::kKeyLengthError};
+    std::string out;
+    PutBytes(out, Wrap(*Data(), session));
+    return out;
+  }
+
+  std::string EnvelopeRsa() {
+    const uint32_t index = r_.U32();
+    Pkey external = ReadRsaPublic();
+    const std::string_view data = r_.Bytes(1024);
+    r_.Done();
+    Pkey internal = SlotKey(index, true, 1);
+    const std::string content = Need(RsaDecrypt(internal.get(), 1, 0, {}, data));
+    std::string out;
+    PutBytes(out, Need(RsaEncrypt(external.get(), 1, 0, {}, content)));
+    return out;
+  }
+
+  // x and y sent together after their combined length.
+  std::pair<std::string_view, std::string_view> ReadPoint() {
+    const uint32_t len = r_.U32();
+    if (len % 2 || len > 128) throw Malformed();
+    const std::string_view xy = r_.Raw(len);
+    return {xy.substr(0, len / 2), xy.substr(len / 2)};
+  }
+
+  std::string KeyExchange() {
+    const uint32_t role = r_.U32();
+    const std::string peerId(r_.Bytes(1024));
+    const auto peer = ReadPoint();
+    const auto peerTmp = ReadPoint();
+    const uint32_t index = r_.U32();
+    const uint32_t keyLen = r_.U32();
+    const std::string ownId(r_.Bytes(1024));
+    const auto ownTmp = ReadPoint();
+    const std::string_view ownTmpPriv = r_.Bytes(64);
+    r_.Done();
+    if (role > 1) throw Refuse{Dev::kInvalidInput};
+    if (!ValidKeyLength(keyLen)) throw Refuse{Dev::kKeyLengthError};
+    Pkey own = SlotKey(index, false, 1);
+    const auto key = Sm2Exchange(role == 1, own.get(), ownTmpPriv, ownTmp.first, ownTmp.second, ownId, peer.first,
+                                 peer.second, peerTmp.first, peerTmp.second, peerId, keyLen);
+    if (!key) throw Refuse{Dev::kCryptoFailed};
+    std::string out;
+    PutBytes(out, Wrap(*Data(), *key));
+    return out;
+  }
+
+  std::string EnvelopeEcc() {
+    const uint32_t index = r_.U32();
+    Pkey external = ReadSm2Public();
+    const std::string_view cipher = r_.Bytes(2048);
+    r_.Done();
+    Pkey internal = SlotKey(index, false, 1);
+    const std::string content = Need(Sm2Decrypt(internal.get(), cipher));
+    std::string out;
+    PutBytes(out, Need(Sm2Encrypt(external.get(), content)));
+    return out;
   }
 
   Store& store_;

@@ -243,6 +243,8 @@ void Simulator::Provision(const std::string& store, const std::vector<SimKey>& k
     if (!k.hex.empty()) args.insert(args.end(), {"--hex", k.hex});
     if (!k.label.empty()) args.insert(args.end(), {"--label", k.label});
     if (!k.password.empty()) args.insert(args.end(), {"--password", k.password});
+    if (!k.pem.empty()) args.insert(args.end(), {"--pem", k.pem});
+    if (!k.usage.empty()) args.insert(args.end(), {"--usage", k.usage});
     if (Run(args, nullptr, &err) != 0) throw std::runtime_error("quorsim key add: " + err);
   }
 }
@@ -255,7 +257,7 @@ Simulator::Simulator(SimulatorOptions options) : opt_(std::move(options)) {
   } else {
     store_ = opt_.store;
   }
-  std::vector<std::string> args{Binary(), "serve", "--store", store_, "--listen", "127.0.0.1:0"};
+  std::vector<std::string> args{Binary(), "serve", "--store", store_, "--listen", "127.0.0.1:0", "--exit-with-parent", "yes"};
   if (!opt_.msgHead.empty()) args.insert(args.end(), {"--msg-head", opt_.msgHead});
   if (!opt_.msgTail.empty()) args.insert(args.end(), {"--msg-tail", opt_.msgTail});
   int outPipe[2];
