@@ -59,14 +59,6 @@ std::optional<std::string> Sm2Decrypt(EVP_PKEY* key, std::string_view cipher);
 std::string LmkWrapPrivate(const Lmk& lmk, bool rsa, std::string_view material);
 std::optional<std::string> LmkUnwrapPrivate(const Lmk& lmk, bool rsa, std::string_view cipher);
 
-// SM2 key exchange (GB/T 32918.3, cofactor 1, SM3 key derivation): the
-// agreed key of keyLen bytes, seen from the sponsor (responder false) or the
-// responder. An empty ID stands for the default ID "1234567812345678".
-std::optional<std::string> Sm2Exchange(bool responder, EVP_PKEY* ownStatic, std::string_view ownTmpPriv,
-                                       std::string_view ownTx, std::string_view ownTy, std::string_view ownId,
-                                       std::string_view peerX, std::string_view peerY, std::string_view peerTx,
-                                       std::string_view peerTy, std::string_view peerId, size_t keyLen);
-
 std::string PemPrivate(const EVP_PKEY* key);
 std::string PemPublic(const EVP_PKEY* key);
 Pkey FromPem(std::string_view pem);  // a private key in PEM

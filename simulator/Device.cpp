@@ -173,7 +173,6 @@ class Handler {
       case 0x0211: return ImportUnderEcc();
       case 0x0206: return EnvelopeRsa();
       case 0x0212: return EnvelopeEcc();
-      case 0x0213: return KeyExchange();
       default: throw Refuse{Dev::kUnknownCommand};
     }
   }
@@ -1324,36 +1323,6 @@ class Handler {
     const std::string content = Need(RsaDecrypt(internal.get(), 1, 0, {}, data));
     std::string out;
     PutBytes(out, Need(RsaEncrypt(external.get(), 1, 0, {}, content)));
-    return out;
-  }
-
-  // x and y sent together after their combined length.
-  std::pair<std::string_view, std::string_view> ReadPoint() {
-    const uint32_t len = r_.U32();
-    if (len % 2 || len > 128) throw Malformed();
-    const std::string_view xy = r_.Raw(len);
-    return {xy.substr(0, len / 2), xy.substr(len / 2)};
-  }
-
-  std::string KeyExchange() {
-    const uint32_t role = r_.U32();
-    const std::string peerId(r_.Bytes(1024));
-    const auto peer = ReadPoint();
-    const auto peerTmp = ReadPoint();
-    const uint32_t index = r_.U32();
-    const uint32_t keyLen = r_.U32();
-    const std::string ownId(r_.Bytes(1024));
-    const auto ownTmp = ReadPoint();
-    const std::string_view ownTmpPriv = r_.Bytes(64);
-    r_.Done();
-    if (role > 1) throw Refuse{Dev::kInvalidInput};
-    if (!ValidKeyLength(keyLen)) throw Refuse{Dev::kKeyLengthError};
-    Pkey own = SlotKey(index, false, 1);
-    const auto key = Sm2Exchange(role == 1, own.get(), ownTmpPriv, ownTmp.first, ownTmp.second, ownId, peer.first,
-                                 peer.second, peerTmp.first, peerTmp.second, peerId, keyLen);
-    if (!key) throw Refuse{Dev::kCryptoFailed};
-    std::string out;
-    PutBytes(out, Wrap(*Data(), *key));
     return out;
   }
 

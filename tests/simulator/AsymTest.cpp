@@ -135,8 +135,7 @@ class Asym : public ::testing::Test {
     QuorTest::SimulatorOptions o;
     o.keys = {{.slot = 1, .type = "sm2", .password = "pw", .pem = *dir_ + "/sm2.pem"},
               {.slot = 2, .type = "rsa2048", .pem = *dir_ + "/rsa.pem"},
-              {.slot = 3, .type = "sm2", .usage = "sign"},
-              {.slot = 4, .type = "sm2"}};
+              {.slot = 3, .type = "sm2", .usage = "sign"}};
     sim_ = new QuorTest::Simulator(o);
   }
   static void TearDownTestSuite() {
@@ -395,62 +394,6 @@ TEST_F(Asym, PlainGeneration) {
   const std::string hash = Digest("SM3", "y");
   Ans sig = Call(Req(0x0812).U32(7).Bytes(d).Bytes(hash));
   EXPECT_EQ(Call(Req(0x0304).U16(7).U32(0).Bytes(x).Bytes(y).Bytes(hash).Bytes(sig.Bytes())).code(), 0);
-}
-
-// Sponsor and responder each derive the key with their own private keys and
-// must agree; any difference in what they agree on changes the key.
-TEST_F(Asym, Sm2KeyExchangeAgrees) {
-  auto pub = [&](uint32_t slot) {
-    Ans a = Call(Req(0x0216).U32(slot).U32(1));
-    a.U32();
-    std::string xy = a.Bytes();
-    return xy + a.Bytes();
-  };
-  auto temp = [&] {
-    Ans a = Call(Req(0x0208).U32(7));
-    std::string xy = a.Bytes();
-    xy += a.Bytes();
-    return std::make_pair(xy, a.Bytes());
-  };
-  const std::string pa = pub(1), pb = pub(4);
-  const auto [ra, rka] = temp();
-  const auto [rb, rkb] = temp();
-  auto exchange = [&](uint32_t role, const std::string& peerId, const std::string& peer, const std::string& peerTmp,
-                      uint32_t slot, const std::string& ownId, const std::string& ownTmp, const std::string& ownKey) {
-    return Call(Req(0x0213).U32(role).Bytes(peerId).Bytes(peer).Bytes(peerTmp).U32(slot).U32(16).Bytes(ownId)
-                    .Bytes(ownTmp).Bytes(ownKey));
-  };
-  Ans a = exchange(0, "bob", pb, rb, 1, "alice", ra, rka);
-  Ans b = exchange(1, "alice", pa, ra, 4, "bob", rb, rkb);
-  ASSERT_EQ(a.code(), 0);
-  ASSERT_EQ(b.code(), 0);
-  const std::string ka = a.Bytes();
-  EXPECT_EQ(ka.size(), 16u);
-  EXPECT_EQ(ka, b.Bytes());
-  EXPECT_NE(exchange(0, "bobby", pb, rb, 1, "alice", ra, rka).Bytes(), ka);
-  EXPECT_NE(exchange(0, "bob", pb, rb, 1, "", ra, rka).Bytes(), ka);
-  EXPECT_EQ(exchange(0, "bob", pb, rb, 1, "alice", ra, rkb).code(), 42);  // temporary pair that does not match
-  EXPECT_EQ(exchange(0, "bob", pb, rb, 3, "alice", ra, rka).code(), 45);  // slot 3 has no encryption pair
-  EXPECT_EQ(exchange(0, "bob", pb.substr(1), rb, 1, "alice", ra, rka).code(), 15);
-}
-
-// Every prefix of a valid request is refused with a device code (the
-// connection survives), and so is the request with a byte too many.
-TEST_F(Asym, TruncatedRequestsAreRefused) {
-  const std::string hash = Digest("SM3", "t");
-  const std::string valid[] = {
-      Req(0x0878).U32(0).Bytes(N()).Bytes(E()).U32(2).U32(1).U32(6).Bytes("l").Raw("\x3B").Bytes("data"),
-      Req(0x0819).U32(4).U32(4).U32(1).U32(6).U32(32).Bytes(hash).U32(2),
-      Req(0x0304).U16(7).U32(0).Bytes(X()).Bytes(Y()).Bytes(hash).Bytes(Sm2Sign(sm2_, hash)),
-      Req(0x0305).U16(7).U32(0).Bytes(X()).Bytes(Y()).Bytes("data"),
-      Req(0x0827).U32(2).U32(7).U32(0).Bytes(Bn(sm2_, OSSL_PKEY_PARAM_PRIV_KEY, 32)),
-      Req(0x0203).U32(0).Bytes(N()).Bytes(E()).U32(16),
-  };
-  for (const std::string& v : valid) {
-    ASSERT_EQ(Call(v).code(), 0) << ToHex(v.substr(0, 2));
-    for (size_t n = 2; n < v.size(); ++n) ASSERT_NE(Call(v.substr(0, n)).code(), 0) << n << " of " << ToHex(v.substr(0, 2));
-    EXPECT_EQ(Call(v + "X").code(), 15);
-  }
 }
 
 }  // namespace
