@@ -164,8 +164,7 @@ void Server::Reap(bool all) {
 }
 
 bool Server::Relisten(std::string* err) {
-  uint16_t port = 0;  // the same port as before: opt_.listen holds it
-  listenFd_ = OpenListener(opt_.listen, &port, err);
+  listenFd_ = OpenListener(opt_.listen, &port_, err);
   return listenFd_ >= 0;
 }
 

@@ -8,11 +8,7 @@
 #include <string>
 #include <vector>
 
-#include <fstream>
-#include <sstream>
-
 #include "common/Hex.h"
-#include "simulator/Asym.h"
 #include "simulator/Server.h"
 #include "simulator/Store.h"
 
@@ -24,11 +20,8 @@ const char kUsage[] =
     "usage:\n"
     "  quorsim init --store PATH\n"
     "  quorsim key add --store PATH --slot N [--type TYPE] [--hex KEY] [--label TEXT] [--password PW]\n"
-    "                  [--usage sign|enc|both] [--pem FILE]\n"
     "      TYPE: sm4 aes128 aes192 aes256 des 3des2 3des3 (a random key unless --hex)\n"
-    "            sm2 rsa1024 rsa2048 rsa3072 rsa4096 (new pairs unless --pem; rsa with --pem)\n"
     "  quorsim key list --store PATH\n"
-    "  quorsim key export --store PATH --slot N --type sm2|rsa --usage sign|enc\n"
     "  quorsim serve --store PATH --listen HOST:PORT [--control HOST:PORT] [--msg-head HEX] [--msg-tail HEX]\n"
     "                [--exit-with-parent yes]\n";
 
@@ -99,96 +92,31 @@ int Init(const std::map<std::string, std::string>& o) {
   return 0;
 }
 
-bool ParseSlot(const std::map<std::string, std::string>& o, uint32_t* slot, std::string* err) {
-  const std::string& text = o.at("slot");
-  if (text.empty() || text.size() > 5 || text.find_first_not_of("0123456789") != std::string::npos) {
-    *err = "bad slot '" + text + "'";
-    return false;
-  }
-  *slot = static_cast<uint32_t>(std::stoul(text));
-  if (*slot == 0 || *slot > kMaxSlot) {
-    *err = "slot must be 1 to " + std::to_string(kMaxSlot);
-    return false;
-  }
-  return true;
-}
-
-// An asymmetric pair for `key add`: from --pem, or generated.
-bool MakePair(const std::map<std::string, std::string>& o, const std::string& type, Pkey* key, std::string* err) {
-  const bool sm2 = type == "sm2";
-  unsigned bits = 0;
-  if (!sm2) {
-    if (type != "rsa" && type != "rsa1024" && type != "rsa2048" && type != "rsa3072" && type != "rsa4096") {
-      *err = "unknown key type '" + type + "'";
-      return false;
-    }
-    if (type != "rsa") bits = static_cast<unsigned>(std::stoul(type.substr(3)));
-  }
-  if (o.count("pem")) {
-    std::ifstream f(o.at("pem"));
-    std::stringstream text;
-    text << f.rdbuf();
-    *key = f ? FromPem(text.str()) : nullptr;
-    if (!*key) {
-      *err = "cannot read a private key from " + o.at("pem");
-      return false;
-    }
-    if (sm2 ? !IsSm2(key->get()) : !IsRsa(key->get())) {
-      *err = o.at("pem") + " does not hold " + (sm2 ? "an SM2" : "an RSA") + " key";
-      return false;
-    }
-    if (bits && static_cast<unsigned>(EVP_PKEY_get_bits(key->get())) != bits) {
-      *err = o.at("pem") + " holds an RSA key of " + std::to_string(EVP_PKEY_get_bits(key->get())) + " bits";
-      return false;
-    }
-    return true;
-  }
-  if (!sm2 && bits == 0) {
-    *err = "type rsa needs --pem; give rsa1024, rsa2048, rsa3072 or rsa4096 to make a new pair";
-    return false;
-  }
-  *key = sm2 ? Sm2Generate() : RsaGenerate(bits, 65537);
-  if (!*key) *err = "key generation failed";
-  return *key != nullptr;
-}
-
 int KeyAdd(const std::map<std::string, std::string>& o) {
   std::string err;
-  if (!CheckKnown(o, {"store", "slot", "type", "hex", "label", "password", "usage", "pem"}, &err)) return Fail(err);
+  if (!CheckKnown(o, {"store", "slot", "type", "hex", "label", "password", "usage"}, &err)) return Fail(err);
   if (!o.count("store") || !o.count("slot")) return Fail("key add needs --store PATH and --slot N");
-  uint32_t slot = 0;
-  if (!ParseSlot(o, &slot, &err)) return Fail(err);
+  const std::string& slotText = o.at("slot");
+  if (slotText.empty() || slotText.size() > 5 || slotText.find_first_not_of("0123456789") != std::string::npos)
+    return Fail("bad slot '" + slotText + "'");
+  const uint32_t slot = static_cast<uint32_t>(std::stoul(slotText));
+  if (slot == 0 || slot > kMaxSlot) return Fail("slot must be 1 to " + std::to_string(kMaxSlot));
   std::optional<SymKey> key;
-  std::optional<AsymKey> pairs[2];
-  uint32_t asymType = 0;
   if (o.count("type")) {
     const TypeInfo* type = nullptr;
     for (const auto& t : kTypes)
       if (o.at("type") == t.name) type = &t;
-    if (type) {
-      if (o.count("usage") || o.count("pem")) return Fail("--usage and --pem are for sm2 and rsa keys");
-      SymAlg a{};
-      FindSymAlg(type->alg, &a);
-      key = SymKey{type->alg, {}};
-      if (o.count("hex")) {
-        auto bytes = Quor::HexDecodeStrict(o.at("hex"));
-        if (!bytes || bytes->size() != a.keyLen)
-          return Fail("--hex must be " + std::to_string(a.keyLen * 2) + " hexadecimal digits for " + type->name);
-        key->key = *bytes;
-      } else {
-        RandomBytes(a.keyLen, &key->key);
-      }
+    if (!type) return Fail("unknown key type '" + o.at("type") + "' (asymmetric types are not supported yet)");
+    SymAlg a{};
+    FindSymAlg(type->alg, &a);
+    key = SymKey{type->alg, {}};
+    if (o.count("hex")) {
+      auto bytes = Quor::HexDecodeStrict(o.at("hex"));
+      if (!bytes || bytes->size() != a.keyLen)
+        return Fail("--hex must be " + std::to_string(a.keyLen * 2) + " hexadecimal digits for " + type->name);
+      key->key = *bytes;
     } else {
-      if (o.count("hex")) return Fail("--hex is for symmetric keys");
-      const std::string usage = o.count("usage") ? o.at("usage") : "both";
-      if (usage != "sign" && usage != "enc" && usage != "both") return Fail("--usage must be sign, enc or both");
-      asymType = o.at("type") == "sm2" ? 2 : 1;
-      for (int u = 0; u < 2; ++u) {
-        if (usage != "both" && usage != (u == 0 ? "sign" : "enc")) continue;
-        Pkey k;
-        if (!MakePair(o, o.at("type"), &k, &err)) return Fail(err);
-        pairs[u] = AsymKey{asymType == 2 ? Sm2PrivateScalar(k.get()) : RsaPrivateDer(k.get())};
-      }
+      RandomBytes(a.keyLen, &key->key);
     }
   } else if (o.count("hex") || o.count("label")) {
     return Fail("--hex and --label need --type");
@@ -199,49 +127,23 @@ int KeyAdd(const std::map<std::string, std::string>& o) {
   if (label.size() > kMaxLabel) return Fail("label longer than " + std::to_string(kMaxLabel) + " bytes");
   if (o.count("password") && o.at("password").size() > kMaxPassword)
     return Fail("password longer than " + std::to_string(kMaxPassword) + " bytes");
-  const uint32_t labelType = asymType;
   Store store;
   if (!store.Open(o.at("store"), &err)) return Fail(err);
   const uint16_t rc = store.Modify([&](StoreData& d) -> uint16_t {
     if (!label.empty()) {
       for (const auto& [i, s] : d.slots)
-        if (i != slot && s.label[labelType] == label) return Dev::kLabelRepeat;
+        if (i != slot && s.label[0] == label) return Dev::kLabelRepeat;
     }
     Slot& s = d.slots[slot];
-    if (key) s.sym = key;
-    for (int u = 0; u < 2; ++u)
-      if (pairs[u]) (asymType == 1 ? s.rsa : s.sm2)[u] = pairs[u];
-    if (key || asymType) s.label[labelType] = label;
+    if (key) {
+      s.sym = key;
+      s.label[0] = label;
+    }
     if (o.count("password")) s.password = o.at("password");
     return Dev::kOk;
   });
   if (rc == Dev::kLabelRepeat) return Fail("label '" + label + "' is already used by another slot");
   if (rc != Dev::kOk) return Fail("cannot write store " + o.at("store"));
-  return 0;
-}
-
-int KeyExport(const std::map<std::string, std::string>& o) {
-  std::string err;
-  if (!CheckKnown(o, {"store", "slot", "type", "usage"}, &err)) return Fail(err);
-  if (!o.count("store") || !o.count("slot") || !o.count("type") || !o.count("usage"))
-    return Fail("key export needs --store, --slot, --type sm2|rsa and --usage sign|enc");
-  uint32_t slot = 0;
-  if (!ParseSlot(o, &slot, &err)) return Fail(err);
-  const std::string& type = o.at("type");
-  const std::string& usage = o.at("usage");
-  if ((type != "sm2" && type != "rsa") || (usage != "sign" && usage != "enc"))
-    return Fail("key export needs --type sm2|rsa and --usage sign|enc");
-  Store store;
-  if (!store.Open(o.at("store"), &err)) return Fail(err);
-  const auto d = store.Snapshot();
-  auto it = d->slots.find(slot);
-  const int u = usage == "sign" ? 0 : 1;
-  const std::optional<AsymKey>* k = nullptr;
-  if (it != d->slots.end()) k = &(type == "rsa" ? it->second.rsa : it->second.sm2)[u];
-  if (!k || !*k) return Fail("slot " + std::to_string(slot) + " holds no " + type + " " + usage + " key");
-  Pkey key = type == "rsa" ? RsaFromPrivateDer((*k)->der) : Sm2FromPrivate((*k)->der);
-  if (!key) return Fail("the stored key cannot be read");
-  std::fputs(PemPublic(key.get()).c_str(), stdout);
   return 0;
 }
 
@@ -262,11 +164,7 @@ int KeyList(const std::map<std::string, std::string>& o) {
     }
     const char* usage[2] = {"sign", "enc"};
     for (int u = 0; u < 2; ++u) {
-      if (s.rsa[u]) {
-        Pkey k = RsaFromPrivateDer(s.rsa[u]->der);
-        std::printf("%u\trsa%d\t%s\t%s\t-\t%s\n", index, k ? EVP_PKEY_get_bits(k.get()) : 0, usage[u],
-                    s.label[1].c_str(), pw);
-      }
+      if (s.rsa[u]) std::printf("%u\trsa\t%s\t%s\t-\t%s\n", index, usage[u], s.label[1].c_str(), pw);
       if (s.sm2[u]) std::printf("%u\tsm2\t%s\t%s\t-\t%s\n", index, usage[u], s.label[2].c_str(), pw);
     }
     if (!s.sym && !s.HasKeyOfType(1) && !s.HasKeyOfType(2)) std::printf("%u\t-\t-\t-\t-\t%s\n", index, pw);
@@ -337,7 +235,6 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, 3, &o, &err)) return Fail(err);
     if (sub == "add") return KeyAdd(o);
     if (sub == "list") return KeyList(o);
-    if (sub == "export") return KeyExport(o);
   }
   std::fputs(kUsage, stderr);
   return 2;

@@ -201,8 +201,6 @@ TEST_F(Faults, BrokenAnswerFrames) {
 
 TEST_F(Faults, RefuseNewConnections) {
   auto open = sim_.Connect();
-  // Once answered, the connection has been accepted (still queued ones go with the listener).
-  ASSERT_TRUE(IsHeartbeatAnswer(open.Exchange(kHeartbeat)));
   ASSERT_TRUE(sim_.ControlOk("refuse on"));
   EXPECT_FALSE(sim_.Connect().connected());
   EXPECT_TRUE(IsHeartbeatAnswer(open.Exchange(kHeartbeat)));  // established ones go on

@@ -97,7 +97,7 @@ class Ans {
     return static_cast<uint16_t>(static_cast<unsigned char>(a_.at(at)) << 8 | static_cast<unsigned char>(a_.at(at + 1)));
   }
   void Need(size_t n) const {
-    if (a_.size() - pos_ < n) throw std::runtime_error("answer too short: " + ToHex(a_.substr(0, 8)) + " size " + std::to_string(a_.size()) + " at " + std::to_string(pos_));
+    if (a_.size() - pos_ < n) throw std::runtime_error("answer too short");
   }
   std::string a_;
   size_t pos_ = 4;

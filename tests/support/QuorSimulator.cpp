@@ -243,8 +243,6 @@ void Simulator::Provision(const std::string& store, const std::vector<SimKey>& k
     if (!k.hex.empty()) args.insert(args.end(), {"--hex", k.hex});
     if (!k.label.empty()) args.insert(args.end(), {"--label", k.label});
     if (!k.password.empty()) args.insert(args.end(), {"--password", k.password});
-    if (!k.pem.empty()) args.insert(args.end(), {"--pem", k.pem});
-    if (!k.usage.empty()) args.insert(args.end(), {"--usage", k.usage});
     if (Run(args, nullptr, &err) != 0) throw std::runtime_error("quorsim key add: " + err);
   }
 }

@@ -24,13 +24,10 @@ namespace QuorTest {
 // One key (or password) provisioned with `quorsim key add` before the server starts.
 struct SimKey {
   uint32_t slot = 0;
-  std::string type;      // sm4, aes128, aes192, aes256, des, 3des2, 3des3, sm2, rsa1024 … rsa4096
-                         // (rsa with pem); empty: password only
-  std::string hex;       // symmetric: the plain key in hexadecimal; empty: a random key
+  std::string type;      // sm4, aes128, aes192, aes256, des, 3des2, 3des3; empty: password only
+  std::string hex;       // the plain key in hexadecimal; empty: a random key
   std::string label;     // empty: none
   std::string password;  // the slot's private-key password; empty: none
-  std::string pem;       // sm2/rsa: a PEM private key file to import; empty: new pairs
-  std::string usage;     // sm2/rsa: sign, enc or both (empty: both)
 };
 
 struct SimulatorOptions {
