@@ -19,7 +19,8 @@ using Bytes = std::string;
 
 Bytes FromHex(const std::string& hex) {
   Bytes out;
-  for (size_t i = 0; i + 1 < hex.size(); i += 2) out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
+  for (size_t i = 0; i + 1 < hex.size(); i += 2)
+    out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
   return out;
 }
 unsigned char* U(Bytes& b) { return reinterpret_cast<unsigned char*>(b.data()); }
@@ -162,10 +163,10 @@ TEST_F(SymmEndToEnd, ImportedKeysMatchOpenSSL) {
       if (blocks == 2) splits.push_back({16, 16});
       if (blocks == 1250) splits.push_back({600 * 16, 16, 649 * 16});
       for (const auto& calls : splits) {
-        EXPECT_EQ(Run(true, key, c.algId, iv, plain, calls), expected) << c.name << " " << blocks << " in "
-                                                                        << calls.size();
-        EXPECT_EQ(Run(false, key, c.algId, iv, expected, calls), plain) << c.name << " " << blocks << " in "
-                                                                         << calls.size();
+        EXPECT_EQ(Run(true, key, c.algId, iv, plain, calls), expected)
+            << c.name << " " << blocks << " in " << calls.size();
+        EXPECT_EQ(Run(false, key, c.algId, iv, expected, calls), plain)
+            << c.name << " " << blocks << " in " << calls.size();
       }
     }
     EXPECT_EQ(SDF_DestroyKey(session_, key), SDR_OK);
@@ -223,9 +224,9 @@ TEST_F(SymmEndToEnd, MacOverTwoPiecesIsTheCbcMacOfTheWhole) {
   Bytes iv(16, '\0');
   unsigned char mac[16];
   SGD_UINT32 macLen = 0;
-  ASSERT_EQ(SDF_CalculateMAC(session_, key, SGD_SM4_MAC, U(iv), const_cast<unsigned char*>(U(data)), 16384, mac,
-                             &macLen),
-            SDR_OK);
+  ASSERT_EQ(
+      SDF_CalculateMAC(session_, key, SGD_SM4_MAC, U(iv), const_cast<unsigned char*>(U(data)), 16384, mac, &macLen),
+      SDR_OK);
   const Bytes cbc = Reference(EVP_sm4_cbc(), FromHex(kSm4Hex), Bytes(16, '\0'), data);
   ASSERT_EQ(macLen, 16u);
   EXPECT_EQ(Bytes(reinterpret_cast<char*>(mac), 16), cbc.substr(cbc.size() - 16));
@@ -257,8 +258,8 @@ TEST_F(SymmEndToEnd, GcmMatchesOpenSSLAndRefusesAWrongTag) {
   SGD_UINT32 outLen = 0;
   unsigned char tag[16];
   SGD_UINT32 tagLen = 0;
-  ASSERT_EQ(Quor_SymmKeyGCMOperation(session_, 0, kSlotAes128, nullptr, 0, 3, U(iv), 12, U(aad), 20, U(plain), 100,
-                                     tag, &tagLen, out, &outLen),
+  ASSERT_EQ(Quor_SymmKeyGCMOperation(session_, 0, kSlotAes128, nullptr, 0, 3, U(iv), 12, U(aad), 20, U(plain), 100, tag,
+                                     &tagLen, out, &outLen),
             SDR_OK);
   ASSERT_EQ(tagLen, 16u);
 
@@ -321,8 +322,8 @@ TEST_F(SymmEndToEnd, CcmOneShotAndStepsAgreeAndRefuseAWrongTag) {
   for (const auto& [from, n] : {std::pair{0, 33}, std::pair{33, 37}}) {
     unsigned char piece[64];
     SGD_UINT32 pieceLen = 0;
-    ASSERT_EQ(Quor_SymmKeyCCMOperationUpdate(session_, 0, context, contextLen, U(plain) + from, n, context,
-                                             &contextLen, piece, &pieceLen),
+    ASSERT_EQ(Quor_SymmKeyCCMOperationUpdate(session_, 0, context, contextLen, U(plain) + from, n, context, &contextLen,
+                                             piece, &pieceLen),
               SDR_OK);
     stepped.append(reinterpret_cast<char*>(piece), pieceLen);
   }
@@ -482,8 +483,7 @@ TEST_F(SymmEndToEnd, RecordedRequestLayouts) {
                               nullptr, nullptr, nullptr, nullptr, check);
   ASSERT_EQ(Quor_GetSymmKCV(session_, kSlotSm4, nullptr, 0, 7, check), SDR_OK);
   unsigned char block[16];
-  ASSERT_EQ(Quor_SymmKeyOperation(session_, 0, 1, U(iv), kSlotSm4, nullptr, 0, 7, U(data), 16, block, nullptr),
-            SDR_OK);
+  ASSERT_EQ(Quor_SymmKeyOperation(session_, 0, 1, U(iv), kSlotSm4, nullptr, 0, 7, U(data), 16, block, nullptr), SDR_OK);
 
   const std::vector<std::string> expected = {
       Bytes("\x08\x58", 2) + Be32(2) + Be32(1) + iv.substr(0, 8) + Be32(1) + Be32(4) + Be32(2) + Be32(3) + Be32(4) +
