@@ -491,8 +491,9 @@ TEST_F(SymmEndToEnd, RecordedRequestLayouts) {
       Bytes("\x08\x59", 2) + Be32(2) + Be32(1) + Be32(1) + Be32(0) + Be32(3) + Be32(4) + Lp(data) + Be32(0) + Be32(0),
       Bytes("\x08\x56", 2) + Be32(7) + Be32(5) + iv + Be32(1) + Be32(4) + Be32(2) + Be32(3),
       Bytes("\x08\x57", 2) + Be32(2) + Be32(1) + Be32(1) + Be32(0) + Be32(3),
-      Bytes("\x09\x58", 2) + Be32(0) + Be32(1) + Be32(1) + v16 + Be32(kSlotSm4) + Be32(2) + Be32(0) + Be32(0) +
-          Be32(5) + Lp(data),
+      // Kind 0 sends no value B after a slot index.
+      Bytes("\x09\x58", 2) + Be32(0) + Be32(1) + Be32(1) + v16 + Be32(kSlotSm4) + Be32(0) + Be32(0) + Be32(5) +
+          Lp(data),
       Bytes("\x09\x56", 2) + Be32(1) + Be32(kSlotSm4) + Be32(2) + Be32(1) + Be32(22) + Be32(0) + Be32(6) +
           Be32(kSlotAes128) + Be32(7) + v16,
       Bytes("\x08\x09", 2) + Be32(kSlotSm4),
