@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/Hex.h"
+#include "simulator/AsymProvision.h"
 #include "simulator/Server.h"
 #include "simulator/Store.h"
 
@@ -21,6 +22,9 @@ const char kUsage[] =
     "  quorsim init --store PATH\n"
     "  quorsim key add --store PATH --slot N [--type TYPE] [--hex KEY] [--label TEXT] [--password PW]\n"
     "      TYPE: sm4 aes128 aes192 aes256 des 3des2 3des3 (a random key unless --hex)\n"
+    "  quorsim key add --store PATH --slot N --type sm2|rsa1024|rsa2048|rsa3072|rsa4096 [--pem FILE]\n"
+    "                  [--usage sign|enc|both] [--label TEXT] [--password PW]\n"
+    "  quorsim key export --store PATH --slot N --type sm2|rsa --usage sign|enc\n"
     "  quorsim key list --store PATH\n"
     "  quorsim serve --store PATH --listen HOST:PORT [--control HOST:PORT] [--msg-head HEX] [--msg-tail HEX]\n"
     "                [--exit-with-parent yes]\n";
@@ -94,19 +98,24 @@ int Init(const std::map<std::string, std::string>& o) {
 
 int KeyAdd(const std::map<std::string, std::string>& o) {
   std::string err;
-  if (!CheckKnown(o, {"store", "slot", "type", "hex", "label", "password", "usage"}, &err)) return Fail(err);
+  if (!CheckKnown(o, {"store", "slot", "type", "hex", "label", "password", "usage", "pem"}, &err)) return Fail(err);
   if (!o.count("store") || !o.count("slot")) return Fail("key add needs --store PATH and --slot N");
   const std::string& slotText = o.at("slot");
   if (slotText.empty() || slotText.size() > 5 || slotText.find_first_not_of("0123456789") != std::string::npos)
     return Fail("bad slot '" + slotText + "'");
   const uint32_t slot = static_cast<uint32_t>(std::stoul(slotText));
   if (slot == 0 || slot > kMaxSlot) return Fail("slot must be 1 to " + std::to_string(kMaxSlot));
+  if (o.count("type") && IsAsymKeyType(o.at("type"))) {
+    const std::string msg = AsymKeyAdd(o, slot);
+    return msg.empty() ? 0 : Fail(msg);
+  }
+  if (o.count("pem")) return Fail("--pem needs an RSA or SM2 --type");
   std::optional<SymKey> key;
   if (o.count("type")) {
     const TypeInfo* type = nullptr;
     for (const auto& t : kTypes)
       if (o.at("type") == t.name) type = &t;
-    if (!type) return Fail("unknown key type '" + o.at("type") + "' (asymmetric types are not supported yet)");
+    if (!type) return Fail("unknown key type '" + o.at("type") + "'");
     SymAlg a{};
     FindSymAlg(type->alg, &a);
     key = SymKey{type->alg, {}};
@@ -235,6 +244,13 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, 3, &o, &err)) return Fail(err);
     if (sub == "add") return KeyAdd(o);
     if (sub == "list") return KeyList(o);
+    if (sub == "export") {
+      std::string pem;
+      if (!CheckKnown(o, {"store", "slot", "type", "usage"}, &err)) return Fail(err);
+      if (const std::string msg = AsymKeyExport(o, &pem); !msg.empty()) return Fail(msg);
+      std::fputs(pem.c_str(), stdout);
+      return 0;
+    }
   }
   std::fputs(kUsage, stderr);
   return 2;
