@@ -145,7 +145,7 @@ bench_out=$work/bench.out
 bench_pid=$!
 declare -A last=([1]=$(answers 1) [2]=$(answers 2))
 printf '%4s  %-24s %-24s %s\n' "time" "host 1 answers/s" "host 2 answers/s" "event"
-for t in $(seq 1 $seconds); do
+for t in $(seq 1 $((seconds - 1))); do
   sleep 1
   event=""
   if [ "$t" -eq 4 ]; then kill -9 "${pid[2]}"; wait "${pid[2]}" 2>/dev/null || true; event="host 2 killed (SIGKILL)"; fi
