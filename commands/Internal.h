@@ -31,4 +31,57 @@ SGD_RV HashFinal(SGD_HANDLE session, const SGD_UCHAR* state, SGD_UINT32 stateLen
 // No digest the device computes is longer (SHA-512).
 inline constexpr size_t kMaxDigest = 64;
 
+// ---- Symmetric keys and ciphers ----
+
+// Capacity-aware forms of the symmetric key commands, for the SDF layer.
+SGD_RV GenerateSymmKeyWithLMK(SGD_HANDLE session, int32_t algorithm, Out key, Out check) noexcept;
+SGD_RV GenerateSymmKeyWithInternalKEK(SGD_HANDLE session, int32_t kekIndex, SGD_UINT32 keyLength, Out wrapped,
+                                      Out key) noexcept;
+SGD_RV GenerateSymmKeyWithRSA(SGD_HANDLE session, int32_t keyIndex, const SGD_UCHAR* modulus, SGD_UINT32 modulusLength,
+                              const SGD_UCHAR* exponent, SGD_UINT32 exponentLength, SGD_UINT32 keyLength, Out wrapped,
+                              Out key) noexcept;
+SGD_RV GenerateSymmKeyWithECC(SGD_HANDLE session, int32_t keyIndex, int32_t curve, const SGD_UCHAR* x,
+                              SGD_UINT32 xLength, const SGD_UCHAR* y, SGD_UINT32 yLength, SGD_UINT32 keyLength,
+                              Out wrapped, Out key) noexcept;
+SGD_RV ImportSymmKeyCipherByInternalRSA(SGD_HANDLE session, int32_t keyIndex, const SGD_UCHAR* wrapped,
+                                        SGD_UINT32 wrappedLength, Out key) noexcept;
+SGD_RV ImportSymmKeyCipherByInternalECC(SGD_HANDLE session, int32_t keyIndex, const SGD_UCHAR* wrapped,
+                                        SGD_UINT32 wrappedLength, Out key) noexcept;
+SGD_RV ImportSymmKeyCipherByInternalKEK(SGD_HANDLE session, int32_t kekIndex, const SGD_UCHAR* wrapped,
+                                        SGD_UINT32 wrappedLength, Out key) noexcept;
+SGD_RV ImportSymmConvertKey(SGD_HANDLE session, const SGD_UCHAR* encrypted, SGD_UINT32 encryptedLength,
+                            const SGD_UCHAR* transportKey, SGD_UINT32 transportKeyLength, Out key) noexcept;
+// The LMK cipher of the symmetric key in a device slot (08 32 for key type 0;
+// logs as Quor_GetInternalKeyCipherByLMK).
+SGD_RV GetSymmKeyCipherByLMK(SGD_HANDLE session, int32_t keyIndex, Out cipher) noexcept;
+
+// Quor_CalculateMAC with a MAC buffer of known capacity.
+SGD_RV CalculateMac(SGD_HANDLE session, int32_t macType, const SGD_UCHAR* iv, int32_t keyIndex, const SGD_UCHAR* key,
+                    SGD_UINT32 keyLength, int32_t algorithm, const SGD_UCHAR* data, SGD_UINT32 dataLength,
+                    Out mac) noexcept;
+
+// Device mode codes.
+inline constexpr int32_t kModeEcb = 0;
+inline constexpr int32_t kModeCbc = 1;
+inline constexpr int32_t kModeCfb = 2;
+inline constexpr int32_t kModeOfb = 3;
+inline constexpr int32_t kModeStream = 5;
+
+// Modes 0 and 4 carry no IV.
+inline bool ModeCarriesIv(int32_t mode) { return mode != 0 && mode != 4; }
+// The IV (and block) length of a device algorithm code.
+inline size_t IvLength(int32_t algorithm) { return (algorithm >= 0 && algorithm <= 2) || algorithm == 11 ? 8 : 16; }
+
+struct CipherChoice {
+  int32_t mode;
+  int32_t algorithm;
+};
+// A cipher identifier -> device mode and algorithm code; keyLength decides
+// within the two vendor families. withVendorAlgorithm adds 0x00008001 and
+// 0x00008002 (the SDF table). False when the identifier is not known.
+bool ChooseCipher(SGD_UINT32 algId, size_t keyLength, bool withVendorAlgorithm, CipherChoice& choice);
+
+// Data travels to the device in pieces of at most this size.
+inline constexpr SGD_UINT32 kCipherPiece = 8192;
+
 }  // namespace Quor::Commands
