@@ -36,7 +36,8 @@ double Percentile(const std::vector<uint32_t>& sorted, double p) {
   return sorted[std::min(sorted.size(), std::max<size_t>(rank, 1)) - 1] / 1e6;
 }
 
-void RunWorker(Worker& w, const Device& device, Op op, size_t n, const Args& args, const std::atomic<bool>& stop) {
+// slot 0: an imported random key.
+void RunWorker(Worker& w, const Device& device, Op op, size_t n, uint32_t slot, const std::atomic<bool>& stop) {
   try {
     Session session(device);
     SGD_HANDLE s = session.handle();
@@ -44,9 +45,8 @@ void RunWorker(Worker& w, const Device& device, Op op, size_t n, const Args& arg
     for (size_t i = 0; i < n; ++i) data[i] = static_cast<char>(i * 131 + 7);
     std::unique_ptr<KeyHandle> key;
     if (op == Op::Sm4Cbc) {
-      if (args.Has("slot")) {
-        key = std::make_unique<KeyHandle>(
-            KeyHandle::Slot(session, static_cast<uint32_t>(Args::Number(args.Get("slot"), "--slot", 1, 0x7FFFFFFF))));
+      if (slot != 0) {
+        key = std::make_unique<KeyHandle>(KeyHandle::Slot(session, slot));
       } else {
         std::string k(16, '\0');
         CheckSdr(SDF_GenerateRandom(s, 16, reinterpret_cast<SGD_UCHAR*>(k.data())), "SDF_GenerateRandom");
@@ -111,6 +111,8 @@ int RunBench(const Args& args) {
   const unsigned threads = static_cast<unsigned>(Args::Number(args.Get("threads", "1"), "--threads", 1, 256));
   const unsigned seconds = static_cast<unsigned>(Args::Number(args.Get("seconds", "5"), "--seconds", 1, 3600));
   if (args.Has("slot") && op != Op::Sm4Cbc) UsageError("--slot is only used by sm4-cbc");
+  const auto slot =
+      args.Has("slot") ? static_cast<uint32_t>(Args::Number(args.Get("slot"), "--slot", 1, 0x7FFFFFFF)) : 0u;
 
   ConfigSelection config(args.Get("config"));
   Device device;
@@ -118,7 +120,7 @@ int RunBench(const Args& args) {
   std::atomic<bool> stop{false};
   std::vector<std::thread> pool;
   const auto start = Clock::now();
-  for (Worker& w : workers) pool.emplace_back(RunWorker, std::ref(w), std::cref(device), op, n, std::cref(args), std::cref(stop));
+  for (Worker& w : workers) pool.emplace_back(RunWorker, std::ref(w), std::cref(device), op, n, slot, std::cref(stop));
 
   uint64_t lastOps = 0, lastErrors = 0;
   for (unsigned sec = 1; sec <= seconds; ++sec) {

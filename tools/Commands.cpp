@@ -196,7 +196,7 @@ int Crypt(const Args& args, bool decrypt) {
   if (data.size() % kBlock != 0)
     Fail(std::string(decrypt ? "the cipher text" : "the data") + " is " + std::to_string(data.size()) +
          " bytes, not a multiple of 16" + (pad ? "" : " (needed with --no-pad)"));
-  if (data.empty()) Fail("the cipher text is empty");
+  if (data.empty()) Fail(std::string("nothing to ") + (decrypt ? "decrypt" : "encrypt") + ": the input is empty");
 
   ConfigSelection config(args.Get("config"));
   Device device;

@@ -25,7 +25,7 @@ using QuorTest::Simulator;
 
 // The symmetric SDF functions (SDF_ImportKey, SDF_Encrypt, SDF_Decrypt,
 // SDF_CalculateMAC) come from another branch; set to true once they are merged.
-constexpr bool kSymmetricFunctionsMerged = false;
+constexpr bool kSymmetricFunctionsMerged = true;
 #define REQUIRE_SYMMETRIC() \
   if (!kSymmetricFunctionsMerged) GTEST_SKIP() << "symmetric SDF functions not merged yet"
 
@@ -206,11 +206,16 @@ TEST_F(ToolTest, InfoPrintsTheDeviceAsATable) {
   EXPECT_NE(r.out.find("Buffer size        8192 bytes\n"), std::string::npos) << r.out;
 }
 
-TEST_F(ToolTest, ConfigIsFoundThroughTheEnvironmentWithoutTheOption) {
+TEST_F(ToolTest, ConfigIsFoundByItsNameOrThroughTheEnvironment) {
   std::filesystem::copy_file(config_, Path("quorConfig.ini"));
-  const Result r = RunTool(dir_, {"info"}, {}, {"QUOR_PRYMX_CFG_PATH=" + dir_});
-  EXPECT_EQ(r.status, 0) << r.err;
-  EXPECT_NE(r.out.find("quorsim"), std::string::npos);
+  // A file named quorConfig.ini is used in place; the environment is how SDF_OpenDevice looks without the option.
+  for (const auto& [args, env] :
+       {std::pair<std::vector<std::string>, std::vector<std::string>>{{"info", "--config", Path("quorConfig.ini")}, {}},
+        {{"info"}, {"QUOR_PRYMX_CFG_PATH=" + dir_}}}) {
+    const Result r = RunTool(dir_, args, {}, env);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("quorsim"), std::string::npos);
+  }
 }
 
 TEST_F(ToolTest, RandomWritesHexOrRawBytes) {
