@@ -9,6 +9,7 @@
 // falls on all of them alike. Ends with "RESULT name value" lines.
 //
 //   client_bench [--seconds S (per mode, thread count and round; default 1)] [--rounds R (default 3)]
+//                [--threads T (only this count)] [--pool N (library connections; default: as many as threads)]
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -194,17 +195,59 @@ std::string LoadAverage() {
   return a + " " + b + " " + c;
 }
 
+// The library's side for one thread count: a client core with the SDF frame
+// set for ClientCommunicate, and two devices, logging off and at debug. Each
+// has minConn = maxConn = connections to the one simulator.
+class Clients {
+ public:
+  Clients(const QuorTest::Simulator& sim, unsigned connections) {
+    const std::string commDir = DeviceConfigDir(sim, 5, connections);
+    dirs_.push_back(commDir);
+    const int rc = ClientOpen((commDir + "/quorConfig.ini").c_str(), Quor::Base::FormatFrame, Quor::Base::ParseFrame,
+                              Quor::Base::kFrameLengthSize, Quor::Base::ReadFrameLength, Quor::Base::IgnoreHostStatus,
+                              Quor::Base::kHeartbeatRequest, sizeof Quor::Base::kHeartbeatRequest, nullptr,
+                              Quor::Base::kHeartbeatAnswer, sizeof Quor::Base::kHeartbeatAnswer, &client);
+    if (rc != 0) throw std::runtime_error(std::string("ClientOpen failed: ") + ClientErrorText(rc));
+    for (SGD_HANDLE* device : {&logOff, &debug}) {
+      dirs_.push_back(DeviceConfigDir(sim, device == &logOff ? 5 : 1, connections));
+      Quor_SetCfgPath(dirs_.back().c_str());
+      if (SDF_OpenDevice(device) != SDR_OK) throw std::runtime_error("SDF_OpenDevice failed");
+    }
+  }
+  ~Clients() {
+    if (debug) SDF_CloseDevice(debug);
+    if (logOff) SDF_CloseDevice(logOff);
+    if (client) ClientClose(client);
+    for (const std::string& d : dirs_) {
+      std::error_code ec;
+      std::filesystem::remove_all(d, ec);
+    }
+  }
+  Clients(const Clients&) = delete;
+  Clients& operator=(const Clients&) = delete;
+
+  ClientHandle* client = nullptr;
+  SGD_HANDLE logOff = nullptr, debug = nullptr;
+
+ private:
+  std::vector<std::string> dirs_;
+};
+
 }  // namespace
 
 int main(int argc, char** argv) {
   double seconds = 1;
   int rounds = 3;
+  unsigned poolOption = 0;  // 0: as many connections as threads
+  std::vector<unsigned> threadCounts(std::begin(kThreadCounts), std::end(kThreadCounts));
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
     if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::atoi(argv[i + 1]);
+    if (std::strcmp(argv[i], "--pool") == 0) poolOption = static_cast<unsigned>(std::atoi(argv[i + 1]));
+    if (std::strcmp(argv[i], "--threads") == 0) threadCounts = {static_cast<unsigned>(std::atoi(argv[i + 1]))};
   }
   if (seconds <= 0 || rounds <= 0) {
-    std::fprintf(stderr, "usage: client_bench [--seconds S] [--rounds R]\n");
+    std::fprintf(stderr, "usage: client_bench [--seconds S] [--rounds R] [--threads T] [--pool N]\n");
     return 2;
   }
 
@@ -215,37 +258,17 @@ int main(int argc, char** argv) {
   std::printf("kernel      %s %s\n", u.sysname, u.release);
   std::printf("compiler    %s\n", __VERSION__);
   std::printf("load avg    %s (at start)\n", LoadAverage().c_str());
-  std::printf("run         %d rounds of %.1f s per mode and thread count\n\n", rounds, seconds);
+  std::printf("run         %d rounds of %.1f s per mode and thread count\n", rounds, seconds);
+  if (poolOption)
+    std::printf("pool        %u connections (minConn = maxConn) for the library's modes\n\n", poolOption);
+  else
+    std::printf("pool        as many connections as threads (minConn = maxConn), like the raw baseline\n\n");
 
-  const unsigned maxThreads = kThreadCounts[std::size(kThreadCounts) - 1];
   QuorTest::Simulator sim;
-
-  // (b): a client core of its own, with the SDF frame set.
-  const std::string commDir = DeviceConfigDir(sim, 5, maxThreads);
-  ClientHandle* client = nullptr;
-  int rc = ClientOpen((commDir + "/quorConfig.ini").c_str(), Quor::Base::FormatFrame, Quor::Base::ParseFrame,
-                      Quor::Base::kFrameLengthSize, Quor::Base::ReadFrameLength, Quor::Base::IgnoreHostStatus,
-                      Quor::Base::kHeartbeatRequest, sizeof Quor::Base::kHeartbeatRequest, nullptr,
-                      Quor::Base::kHeartbeatAnswer, sizeof Quor::Base::kHeartbeatAnswer, &client);
-  if (rc != 0) {
-    std::fprintf(stderr, "ClientOpen failed: %d %s\n", rc, ClientErrorText(rc));
-    return 1;
-  }
-  // (c), (d): two devices, logging off and at debug.
-  std::map<int, SGD_HANDLE> devices;
-  std::vector<std::string> dirs = {commDir};
-  for (int level : {5, 1}) {
-    dirs.push_back(DeviceConfigDir(sim, level, maxThreads));
-    Quor_SetCfgPath(dirs.back().c_str());
-    if (SDF_OpenDevice(&devices[level]) != SDR_OK) {
-      std::fprintf(stderr, "SDF_OpenDevice failed\n");
-      return 1;
-    }
-  }
 
   struct Mode {
     std::string name;
-    Setup setup;
+    std::function<Setup(Clients&)> setup;
   };
   auto sessionOp = [](SGD_HANDLE device, std::function<Operation(SGD_HANDLE)> make) -> Setup {
     return [device, make]() -> Operation {
@@ -262,55 +285,65 @@ int main(int argc, char** argv) {
       return SDF_GenerateRandom(s, 4, out) == SDR_OK;
     };
   };
+  auto encryptOp = [](SGD_HANDLE s) -> Operation {
+    unsigned char key[16];
+    if (SDF_GenerateRandom(s, sizeof key, key) != SDR_OK) throw std::runtime_error("SDF_GenerateRandom failed");
+    SGD_HANDLE k = nullptr;
+    const SGD_RV rv = SDF_ImportKey(s, key, sizeof key, &k);
+    if (rv != SDR_OK) {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "SDF_ImportKey returned 0x%08X", rv);
+      throw std::runtime_error(buf);
+    }
+    auto data = std::make_shared<std::vector<unsigned char>>(2 * kEncryptSize + 16, 0x5A);
+    return [s, k, data] {
+      unsigned char* iv = data->data() + 2 * kEncryptSize;
+      SGD_UINT32 outLen = 0;
+      return SDF_Encrypt(s, k, SGD_SM4_CBC, iv, data->data(), kEncryptSize, data->data() + kEncryptSize, &outLen) ==
+             SDR_OK;
+    };
+  };
   const std::vector<Mode> modes = {
       {"raw",
-       [&sim]() -> Operation {
-         auto c = std::make_shared<RawConnection>(sim.port());
-         if (!c->ok()) throw std::runtime_error("connect failed");
-         return [c] { return c->RoundTrip(); };
+       [&sim](Clients&) -> Setup {
+         return [&sim]() -> Operation {
+           auto c = std::make_shared<RawConnection>(sim.port());
+           if (!c->ok()) throw std::runtime_error("connect failed");
+           return [c] { return c->RoundTrip(); };
+         };
        }},
       {"communicate",
-       [client]() -> Operation {
-         return [client] {
-           unsigned char answer[64];
-           unsigned long len = sizeof answer;
-           return ClientCommunicate(client, kRandomRequest.data(), kRandomRequest.size(), 0, answer, &len) == 0;
+       [](Clients& c) -> Setup {
+         ClientHandle* client = c.client;
+         return [client]() -> Operation {
+           return [client] {
+             unsigned char answer[64];
+             unsigned long len = sizeof answer;
+             return ClientCommunicate(client, kRandomRequest.data(), kRandomRequest.size(), 0, answer, &len) == 0;
+           };
          };
        }},
-      {"sdf_logoff", sessionOp(devices[5], randomOp)},
-      {"sdf_debug", sessionOp(devices[1], randomOp)},
-      {"sdf_encrypt_8k", sessionOp(devices[5], [](SGD_HANDLE s) -> Operation {
-         unsigned char key[16];
-         if (SDF_GenerateRandom(s, sizeof key, key) != SDR_OK) throw std::runtime_error("SDF_GenerateRandom failed");
-         SGD_HANDLE k = nullptr;
-         const SGD_RV rv = SDF_ImportKey(s, key, sizeof key, &k);
-         if (rv != SDR_OK) {
-           char buf[64];
-           std::snprintf(buf, sizeof buf, "SDF_ImportKey returned 0x%08X", rv);
-           throw std::runtime_error(buf);
-         }
-         auto data = std::make_shared<std::vector<unsigned char>>(2 * kEncryptSize + 16, 0x5A);
-         return [s, k, data] {
-           unsigned char* iv = data->data() + 2 * kEncryptSize;
-           SGD_UINT32 outLen = 0;
-           return SDF_Encrypt(s, k, SGD_SM4_CBC, iv, data->data(), kEncryptSize, data->data() + kEncryptSize,
-                              &outLen) == SDR_OK;
-         };
-       })},
+      {"sdf_logoff", [&](Clients& c) { return sessionOp(c.logOff, randomOp); }},
+      {"sdf_debug", [&](Clients& c) { return sessionOp(c.debug, randomOp); }},
+      {"sdf_encrypt_8k", [&](Clients& c) { return sessionOp(c.logOff, encryptOp); }},
   };
 
   std::map<std::pair<std::string, unsigned>, Samples> results;
-  for (unsigned threads : kThreadCounts)
+  for (unsigned threads : threadCounts) {
+    Clients clients(sim, poolOption ? poolOption : threads);
+    std::vector<Setup> setups;
+    for (const Mode& m : modes) setups.push_back(m.setup(clients));
     for (int r = 0; r < rounds; ++r)
-      for (const Mode& m : modes) {
-        Samples& s = results[{m.name, threads}];
-        if (s.unavailable.empty()) RunOnce(m.setup, threads, seconds, s);
+      for (size_t i = 0; i < modes.size(); ++i) {
+        Samples& s = results[{modes[i].name, threads}];
+        if (s.unavailable.empty()) RunOnce(setups[i], threads, seconds, s);
       }
+  }
 
   std::printf("%-8s %-15s %11s %10s %10s %8s %13s %11s\n", "threads", "mode", "ops/s", "p50 us", "p99 us", "errors",
               "ops/s vs raw", "p50 vs raw");
   std::vector<std::pair<std::string, double>> headline;
-  for (unsigned threads : kThreadCounts) {
+  for (unsigned threads : threadCounts) {
     Samples& raw = results[{"raw", threads}];
     std::sort(raw.latencyNs.begin(), raw.latencyNs.end());
     const double rawOps = raw.seconds > 0 ? static_cast<double>(raw.latencyNs.size()) / raw.seconds : 0;
@@ -348,13 +381,7 @@ int main(int argc, char** argv) {
   }
   std::printf("\nload avg    %s (at end)\n", LoadAverage().c_str());
 
-  for (auto& [level, device] : devices) SDF_CloseDevice(device);
-  ClientClose(client);
   sim.Stop();
-  for (const std::string& d : dirs) {
-    std::error_code ec;
-    std::filesystem::remove_all(d, ec);
-  }
   for (const auto& [name, value] : headline) std::printf("RESULT %s %.3f\n", name.c_str(), value);
   return 0;
 }
