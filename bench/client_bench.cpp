@@ -6,7 +6,9 @@
 //   sdf-debug    SDF_GenerateRandom(4), logging level 1 (every line written)
 // and SDF_Encrypt SM4-CBC of 8 KiB, at 1, 2, 8 and 32 threads. The modes
 // take turns in short rounds so that load from elsewhere on the machine
-// falls on all of them alike. Ends with "RESULT name value" lines.
+// falls on all of them alike. "cpu us/op" is the CPU time of this whole
+// process (library threads included, the simulator not) per operation.
+// Ends with "RESULT name value" lines.
 //
 //   client_bench [--seconds S (per mode, thread count and round; default 1)] [--rounds R (default 3)]
 //                [--threads T (only this count)] [--pool N (library connections; default: as many as threads)]
@@ -24,6 +26,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -100,6 +103,7 @@ struct Samples {
   std::vector<uint32_t> latencyNs;
   uint64_t errors = 0;
   double seconds = 0;  // summed over rounds
+  double cpuSeconds = 0;  // this process's CPU time (all its threads) during the runs
   std::string unavailable;
 };
 
@@ -107,6 +111,12 @@ struct Samples {
 // (true on success), or throws std::runtime_error when the mode cannot run.
 using Operation = std::function<bool()>;
 using Setup = std::function<Operation()>;
+
+double ProcessCpuSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) / 1e9;
+}
 
 void RunOnce(const Setup& setup, unsigned threads, double seconds, Samples& into) {
   std::vector<std::vector<uint32_t>> lat(threads);
@@ -144,11 +154,13 @@ void RunOnce(const Setup& setup, unsigned threads, double seconds, Samples& into
       }
     });
   while (ready.load() < threads) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const double cpu0 = ProcessCpuSeconds();
   start = Clock::now();
   deadline = start + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
   go = true;
   go.notify_all();
   for (std::thread& th : pool) th.join();
+  into.cpuSeconds += ProcessCpuSeconds() - cpu0;
   Clock::time_point last = start;
   for (unsigned t = 0; t < threads; ++t) {
     if (!failure[t].empty()) {
@@ -340,8 +352,8 @@ int main(int argc, char** argv) {
       }
   }
 
-  std::printf("%-8s %-15s %11s %10s %10s %8s %13s %11s\n", "threads", "mode", "ops/s", "p50 us", "p99 us", "errors",
-              "ops/s vs raw", "p50 vs raw");
+  std::printf("%-8s %-15s %11s %10s %10s %8s %13s %11s %11s\n", "threads", "mode", "ops/s", "p50 us", "p99 us",
+              "errors", "ops/s vs raw", "p50 vs raw", "cpu us/op");
   std::vector<std::pair<std::string, double>> headline;
   for (unsigned threads : threadCounts) {
     Samples& raw = results[{"raw", threads}];
@@ -366,8 +378,10 @@ int main(int argc, char** argv) {
         headline.emplace_back("throughput_ratio_" + m.name + suffix, ops / rawOps);
         headline.emplace_back("latency_ratio_" + m.name + suffix, p50 / rawP50);
       }
-      std::printf("%-8u %-15s %11.0f %10.1f %10.1f %8llu %13s %11s\n", threads, m.name.c_str(), ops, p50,
-                  PercentileUs(s.latencyNs, 99), static_cast<unsigned long long>(s.errors), opsRatio, p50Ratio);
+      const double cpuPerOp = s.latencyNs.empty() ? 0 : s.cpuSeconds * 1e6 / static_cast<double>(s.latencyNs.size());
+      std::printf("%-8u %-15s %11.0f %10.1f %10.1f %8llu %13s %11s %11.1f\n", threads, m.name.c_str(), ops, p50,
+                  PercentileUs(s.latencyNs, 99), static_cast<unsigned long long>(s.errors), opsRatio, p50Ratio,
+                  cpuPerOp);
       if (m.name == "raw") {
         headline.emplace_back("raw_ops_per_s_" + std::to_string(threads) + "t", ops);
         headline.emplace_back("raw_p50_us_" + std::to_string(threads) + "t", p50);
