@@ -210,6 +210,11 @@ std::string Base::Communicate(std::string_view request, uint32_t hostNumber) {
 }
 
 void Base::Communicate(std::string_view request, uint32_t hostNumber, std::string& answer) {
+  Communicate(request, hostNumber, answer, nullptr);
+}
+
+void Base::Communicate(std::string_view request, uint32_t hostNumber, std::string& answer,
+                       const std::atomic<bool>* cancel) {
   if (!IsInitialized()) throw MakeError(kErrNotInitialized);
   const auto start = Clock::now();
   for (;;) {
@@ -230,7 +235,7 @@ void Base::Communicate(std::string_view request, uint32_t hostNumber, std::strin
       }
       if (!failure) {
         try {
-          Exchange(request, *conn, host, answer);
+          Exchange(request, *conn, host, answer, cancel);
           conn.Give();
           return;
         } catch (const Exception& e) {
@@ -266,8 +271,8 @@ void Base::Transmit(Connection& c, uint32_t protocol, const char* data, size_t n
   }
 }
 
-void Base::ReadExact(Connection& c, uint32_t protocol, char* dst, size_t n) {
-  if (!IsTlsProtocol(protocol)) return c.Receive(dst, n);
+void Base::ReadExact(Connection& c, uint32_t protocol, char* dst, size_t n, const std::atomic<bool>* cancel) {
+  if (!IsTlsProtocol(protocol)) return c.Receive(dst, n, cancel);
   while (n > 0) {
     const unsigned step = static_cast<unsigned>(std::min<size_t>(n, INT_MAX));
     unsigned got = 0;
@@ -278,7 +283,8 @@ void Base::ReadExact(Connection& c, uint32_t protocol, char* dst, size_t n) {
   }
 }
 
-void Base::Exchange(std::string_view request, Connection& c, const HostConfig& host, std::string& answer) {
+void Base::Exchange(std::string_view request, Connection& c, const HostConfig& host, std::string& answer,
+                    const std::atomic<bool>* cancel) {
   static constexpr char kEmpty[] = "";
   const std::string& pubKey = config_->logger.sm2PubKey;
   MessageContext ctx{host.msgHead.data(), host.msgHead.size(),  host.msgTail.data(), host.msgTail.size(),
@@ -306,7 +312,7 @@ void Base::Exchange(std::string_view request, Connection& c, const HostConfig& h
     raw = ReadHttpAnswer(c, host.protocol);
   } else {
     raw.resize(lengthPrefixSize_);
-    ReadExact(c, host.protocol, raw.data(), lengthPrefixSize_);
+    ReadExact(c, host.protocol, raw.data(), lengthPrefixSize_, cancel);
     long rest = 0;
     if (parseLength_ != nullptr) rest = parseLength_(raw.data(), lengthPrefixSize_);
     if (rest < 0) throw MakeError(kErrParseLength);
@@ -315,7 +321,7 @@ void Base::Exchange(std::string_view request, Connection& c, const HostConfig& h
       const size_t step = std::min(left, kReadStep);
       const size_t at = raw.size();
       raw.resize(at + step);
-      ReadExact(c, host.protocol, raw.data() + at, step);
+      ReadExact(c, host.protocol, raw.data() + at, step, cancel);
       left -= step;
     }
   }
@@ -349,7 +355,7 @@ void Base::MonitorHost(size_t i) {
       answer.clear();
       if (pool.IsAlive()) {
         try {
-          Communicate(heartbeatRequest_, hostNumber, answer);
+          Communicate(heartbeatRequest_, hostNumber, answer, &stopping_);
           const bool healthy = heartbeatCheck_ != nullptr
                                    ? heartbeatCheck_(hostNumber, answer.data(), answer.size()) == 1
                                    : answer.size() >= heartbeatAnswer_.size() &&
@@ -374,7 +380,10 @@ void Base::MonitorHost(size_t i) {
           // Stays offline; the next pass tries again.
         }
       }
-      if (hostStatus_ != nullptr) hostStatus_(hostNumber, pool.IsAlive() ? 1 : 0, answer.data(), answer.size());
+      // A heartbeat cut short by closing says nothing about the host.
+      if (hostStatus_ != nullptr && !stopping_.load()) {
+        hostStatus_(hostNumber, pool.IsAlive() ? 1 : 0, answer.data(), answer.size());
+      }
     } catch (...) {
       // Anything else (exhausted memory, a throwing callback) costs this
       // pass only; the monitor is the host's only way back online.

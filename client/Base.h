@@ -52,10 +52,15 @@ class Base {
   ConnectionPool* Pool(size_t i) const { return i < pools_.size() ? pools_[i].get() : nullptr; }
 
  private:
+  // cancel (the monitors pass stopping) lets a heartbeat waiting for a
+  // stalled host give up when the client closes.
+  void Communicate(std::string_view request, uint32_t hostNumber, std::string& answer,
+                   const std::atomic<bool>* cancel);
   ConnectionPool& ChoosePool(uint32_t hostNumber, size_t& index);
-  void Exchange(std::string_view request, Connection& connection, const HostConfig& host, std::string& answer);
+  void Exchange(std::string_view request, Connection& connection, const HostConfig& host, std::string& answer,
+                const std::atomic<bool>* cancel);
   void Transmit(Connection& connection, uint32_t protocol, const char* data, size_t n);
-  void ReadExact(Connection& connection, uint32_t protocol, char* dst, size_t n);
+  void ReadExact(Connection& connection, uint32_t protocol, char* dst, size_t n, const std::atomic<bool>* cancel);
   void StartMonitors();
   void StopMonitors();
 

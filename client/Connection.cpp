@@ -51,7 +51,8 @@ struct FdGuard {
 
 }  // namespace
 
-Connection::Connection(const std::string& address, uint16_t port, int32_t timeout, const std::atomic<bool>* cancel) {
+Connection::Connection(const std::string& address, uint16_t port, int32_t timeout, const std::atomic<bool>* cancel)
+    : timeout_(timeout) {
   IgnoreSigpipeOnce();
   const int family = address.find('.') != std::string::npos ? AF_INET : AF_INET6;
   FdGuard sock{socket(family, SOCK_STREAM | SOCK_CLOEXEC, 0)};
@@ -146,13 +147,42 @@ void Connection::Send(const char* data, size_t n) {
   }
 }
 
-void Connection::Receive(char* dst, size_t n) {
+void Connection::Receive(char* dst, size_t n, const std::atomic<bool>* cancel) {
+  if (cancel != nullptr) return ReceiveCancellable(dst, n, *cancel);
   while (n > 0) {
     const ssize_t got = recv(fd_, dst, n, 0);
     if (got < 0) {
       if (errno == EINTR) continue;
       reusable_ = false;
       // The socket's own receive time-out (EAGAIN) counts as a failed receive.
+      throw MakeError(errno == ETIMEDOUT ? kErrTimeout : kErrReceive);
+    }
+    if (got == 0) {
+      reusable_ = false;
+      throw MakeError(kErrReceive);
+    }
+    dst += got;
+    n -= static_cast<size_t>(got);
+  }
+}
+
+void Connection::ReceiveCancellable(char* dst, size_t n, const std::atomic<bool>& cancel) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(std::max<int32_t>(timeout_, 0));
+  while (n > 0) {
+    pollfd p{fd_, POLLIN, 0};
+    const int ready = poll(&p, 1, kConnectStepMs);
+    if (ready <= 0) {
+      if (cancel.load(std::memory_order_relaxed) || std::chrono::steady_clock::now() >= deadline) {
+        reusable_ = false;
+        throw MakeError(kErrReceive);
+      }
+      continue;
+    }
+    // Readable (or closed, or failed): one receive takes what is there.
+    const ssize_t got = recv(fd_, dst, n, 0);
+    if (got < 0) {
+      if (errno == EINTR) continue;
+      reusable_ = false;
       throw MakeError(errno == ETIMEDOUT ? kErrTimeout : kErrReceive);
     }
     if (got == 0) {

@@ -23,8 +23,10 @@ class Connection {
 
   // Sends all bytes or throws 202/204.
   void Send(const char* data, size_t n);
-  // Fills dst with exactly n bytes or throws 202/205.
-  void Receive(char* dst, size_t n);
+  // Fills dst with exactly n bytes or throws 202/205. With cancel, waits in
+  // short steps (bounded by the timeout) and gives up with 205 once *cancel
+  // is set; without, relies on the socket's own receive time-out.
+  void Receive(char* dst, size_t n, const std::atomic<bool>* cancel = nullptr);
   std::string Receive(size_t n);
 
   int Socket() const { return fd_; }
@@ -36,7 +38,10 @@ class Connection {
   void AttachTls(TLS_TAKE::TlsLink* link);
 
  private:
+  void ReceiveCancellable(char* dst, size_t n, const std::atomic<bool>& cancel);
+
   int fd_ = -1;
+  int32_t timeout_;
   TLS_TAKE::TlsLink* tls_ = nullptr;
   bool reusable_ = false;
 };

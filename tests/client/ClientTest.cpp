@@ -403,6 +403,19 @@ TEST(ClientTest, CloseReturnsPromptlyWhileHostUnreachable) {
   EXPECT_LT(MsSince(t0), 500);
 }
 
+TEST(ClientTest, CloseReturnsPromptlyWhileHeartbeatWaitsForStalledHost) {
+  FakeHost a;
+  auto base = MakeBase(ConfigText({{a.Port(), "minConn=1\ntimeout=5\n"}}));
+  base->Initialize();
+  Settle(*base, {&a});
+  a.SetStallHeartbeats(true);
+  const int heartbeats = a.Heartbeats();
+  ASSERT_TRUE(Eventually([&] { return a.Heartbeats() > heartbeats; }, 2000));  // now waiting up to 5 s
+  const auto t0 = Clock::now();
+  base->Finalize();
+  EXPECT_LT(MsSince(t0), 500);
+}
+
 // ---- liveness monitor ----
 
 struct StatusEvent {
@@ -495,8 +508,6 @@ TEST(FacadeTest, ArgumentChecks) {
   auto parse = Quor::Base::ParseFrame;
   auto len = Quor::Base::ReadFrameLength;
   ClientHandle* h = nullptr;
-  auto check = [](int heartbeat) { return heartbeat == 1; };
-  (void)check;
   EXPECT_EQ(ClientOpen(nullptr, fmt, parse, 2, len, nullptr, hb, 6, nullptr, ok, 4, &h), 310);
   EXPECT_EQ(ClientOpen("{}", nullptr, parse, 2, len, nullptr, hb, 6, nullptr, ok, 4, &h), 310);
   EXPECT_EQ(ClientOpen("{}", fmt, nullptr, 2, len, nullptr, hb, 6, nullptr, ok, 4, &h), 310);

@@ -67,6 +67,13 @@ int BindLoopback(uint16_t port) {
   return fd;
 }
 
+// Holds the connection, answering nothing, until it is shut down.
+void Drain(int fd) {
+  char b;
+  while (recv(fd, &b, 1, 0) > 0) {
+  }
+}
+
 const std::string kHeartbeat("\x01\x02\x00\x00\x00\x04", 6);
 
 }  // namespace
@@ -96,13 +103,13 @@ void FakeHost::Stop() {
 void FakeHost::DropConnections() { CloseConnections(); }
 
 void FakeHost::CloseConnections() {
-  std::vector<std::thread> workers;
+  std::list<Worker> workers;
   {
     std::lock_guard lk(lock_);
     for (int fd : fds_) shutdown(fd, SHUT_RDWR);
-    workers.swap(workers_);
+    workers.splice(workers.end(), workers_);
   }
-  for (std::thread& t : workers) t.join();
+  for (Worker& w : workers) w.thread.join();
 }
 
 void FakeHost::AcceptLoop(int listener) {
@@ -113,13 +120,21 @@ void FakeHost::AcceptLoop(int listener) {
       return;  // shut down
     }
     accepted_.fetch_add(1);
+    std::list<Worker> finished;
     std::lock_guard lk(lock_);
+    for (auto it = workers_.begin(); it != workers_.end();) {
+      auto next = std::next(it);
+      if (it->done.load()) finished.splice(finished.end(), workers_, it);
+      it = next;
+    }
+    for (Worker& w : finished) w.thread.join();
     fds_.push_back(fd);
-    workers_.emplace_back([this, fd] { Serve(fd); });
+    Worker& w = workers_.emplace_back();
+    w.thread = std::thread([this, fd, &w] { Serve(fd, w); });
   }
 }
 
-void FakeHost::Serve(int fd) {
+void FakeHost::Serve(int fd, Worker& self) {
   for (;;) {
     char len[2];
     if (!ReadAll(fd, len, 2)) break;
@@ -133,18 +148,19 @@ void FakeHost::Serve(int fd) {
     }
     const std::string body = frame.substr(head_.size(), l - head_.size() - tail_.size());
     std::string answer;
+    const Mode mode = mode_.load();
     if (body == kHeartbeat) {
       heartbeats_.fetch_add(1);
+      if (stallHeartbeats_.load()) {
+        Drain(fd);
+        break;
+      }
       answer = Frame(head_, std::string(healthy_.load() ? "\x01\x03" : "\x01\x04", 2) + std::string("\0\0RAND", 6), tail_);
     } else {
       requests_.fetch_add(1);
-      const Mode mode = mode_.load();
       if (mode == Mode::CloseOnRequest) break;
       if (mode == Mode::Stall) {
-        // Hold the connection until it is shut down.
-        char b;
-        while (recv(fd, &b, 1, 0) > 0) {
-        }
+        Drain(fd);
         break;
       }
       if (const int ms = delayMs_.load()) std::this_thread::sleep_for(std::chrono::milliseconds(ms));
@@ -163,6 +179,7 @@ void FakeHost::Serve(int fd) {
     }
   }
   close(fd);
+  self.done.store(true);
 }
 
 ClosedPort::ClosedPort() : fd_(BindLoopback(0)), port_(BoundPort(fd_)) {}

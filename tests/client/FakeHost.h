@@ -5,6 +5,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <list>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -41,6 +42,8 @@ class FakeHost {
   void SetDelayMs(int ms) { delayMs_.store(ms); }
   // Whether the heartbeat is answered 01 03 00 00 (healthy) or 01 04 00 00.
   void SetHealthy(bool healthy) { healthy_.store(healthy); }
+  // Heartbeats are read but never answered.
+  void SetStallHeartbeats(bool stall) { stallHeartbeats_.store(stall); }
 
   int Requests() const { return requests_.load(); }    // non-heartbeat requests received
   int Heartbeats() const { return heartbeats_.load(); }
@@ -48,7 +51,11 @@ class FakeHost {
 
  private:
   void AcceptLoop(int listener);
-  void Serve(int fd);
+  struct Worker {
+    std::thread thread;
+    std::atomic<bool> done{false};
+  };
+  void Serve(int fd, Worker& self);
   void CloseConnections();
 
   const std::string head_;
@@ -59,10 +66,11 @@ class FakeHost {
   std::atomic<bool> running_{false};
   std::mutex lock_;
   std::vector<int> fds_;
-  std::vector<std::thread> workers_;
+  std::list<Worker> workers_;  // finished ones are joined as new ones start
   std::atomic<Mode> mode_{Mode::Echo};
   std::atomic<int> delayMs_{0};
   std::atomic<bool> healthy_{true};
+  std::atomic<bool> stallHeartbeats_{false};
   std::atomic<int> requests_{0};
   std::atomic<int> heartbeats_{0};
   std::atomic<int> accepted_{0};
