@@ -116,7 +116,7 @@ echo "device:  $device_digest"
 echo "openssl: $openssl_digest"
 [ "$device_digest" = "$openssl_digest" ] && echo "the digests are equal" || { echo "THE DIGESTS DIFFER"; exit 1; }
 
-step "SM4-CBC round trip with a key imported for the call (the key never travels in clear)"
+step "SM4-CBC round trip with a plain key imported for the call (SDF_ImportKey)"
 "$tool" random 16 >"$work/sm4.key"
 iv=$("$tool" random 16)
 echo "key (random, from the device): $(cat "$work/sm4.key")"
