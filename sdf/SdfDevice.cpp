@@ -9,10 +9,10 @@
 #include <string>
 
 #include "client/Client.h"
+#include "client/Frame.h"
 #include "commands/Exchange.h"
 #include "config/IniErrors.h"
 #include "sdf/Handles.h"
-#include "sdf/TransportPending.h"
 
 using Quor::Commands::Call;
 using Quor::Commands::GuardPlain;
@@ -90,21 +90,21 @@ int OpenFromConfiguration(ClientHandle** client) {
 extern "C" {
 
 QUOR_API SGD_RV Quor_SetCfgPath(const char* pcDirectory) {
-  ConfigDirectory& d = Directory();
-  std::lock_guard lock(d.lock);
-  d.directory.clear();
-  d.tooLong = false;
-  if (pcDirectory == nullptr) return SDR_OK;
-  const size_t n = strnlen(pcDirectory, kPathCapacity);
-  if (n >= kPathCapacity) {
+  GuardPlain([&]() -> SGD_RV {
+    ConfigDirectory& d = Directory();
+    std::lock_guard lock(d.lock);
+    d.directory.clear();
+    d.tooLong = false;
+    if (pcDirectory == nullptr) return SDR_OK;
+    const size_t n = strnlen(pcDirectory, kPathCapacity);
+    // Kept as too long rather than cut: a cut directory names another place.
     d.tooLong = true;
+    if (n < kPathCapacity) {
+      d.directory.assign(pcDirectory, n);
+      d.tooLong = false;
+    }
     return SDR_OK;
-  }
-  try {
-    d.directory.assign(pcDirectory, n);
-  } catch (...) {
-    d.tooLong = true;  // fail the next open rather than use another file
-  }
+  });
   return SDR_OK;
 }
 
@@ -113,7 +113,13 @@ QUOR_API SGD_RV SDF_OpenDevice(SGD_HANDLE* phDeviceHandle) {
   return GuardPlain([&]() -> SGD_RV {
     ClientHandle* client = nullptr;
     if (OpenFromConfiguration(&client) != 0 || client == nullptr) return SDR_OPENDEVICE;
-    auto link = std::make_unique<ClientLink>(client);
+    std::unique_ptr<ClientLink> link;
+    try {
+      link = std::make_unique<ClientLink>(client);
+    } catch (...) {
+      ClientClose(client);
+      throw;
+    }
     auto* device = new SdfDevice(std::move(link));
     *phDeviceHandle = device;
     return Call(device->link(), "SDF_OpenDevice").Success();

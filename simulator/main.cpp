@@ -26,7 +26,8 @@ const char kUsage[] =
     "                  [--usage sign|enc|both] [--label TEXT] [--password PW]\n"
     "  quorsim key export --store PATH --slot N --type sm2|rsa --usage sign|enc\n"
     "  quorsim key list --store PATH\n"
-    "  quorsim serve --store PATH --listen HOST:PORT [--control HOST:PORT] [--msg-head HEX] [--msg-tail HEX]\n";
+    "  quorsim serve --store PATH --listen HOST:PORT [--control HOST:PORT] [--msg-head HEX] [--msg-tail HEX]\n"
+    "                [--exit-with-parent yes]\n";
 
 int Fail(const std::string& msg) {
   std::fprintf(stderr, "quorsim: %s\n", msg.c_str());
@@ -182,11 +183,11 @@ int KeyList(const std::map<std::string, std::string>& o) {
 
 int Serve(const std::map<std::string, std::string>& o) {
   std::string err;
-  if (!CheckKnown(o, {"store", "listen", "control", "msg-head", "msg-tail"}, &err)) return Fail(err);
+  if (!CheckKnown(o, {"store", "listen", "control", "msg-head", "msg-tail", "exit-with-parent"}, &err)) return Fail(err);
   if (!o.count("store") || !o.count("listen")) return Fail("serve needs --store PATH and --listen HOST:PORT");
   ServerOptions opt;
   if (!ParseEndpoint(o.at("listen"), &opt.listen)) return Fail("bad --listen '" + o.at("listen") + "'");
-  opt.control = Endpoint{opt.listen.host, 0};
+  opt.control = Endpoint{"127.0.0.1", 0};
   if (o.count("control") && !ParseEndpoint(o.at("control"), &opt.control))
     return Fail("bad --control '" + o.at("control") + "'");
   for (const char* name : {"msg-head", "msg-tail"}) {
@@ -202,6 +203,8 @@ int Serve(const std::map<std::string, std::string>& o) {
   sigaddset(&sigs, SIGINT);
   pthread_sigmask(SIG_BLOCK, &sigs, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  const bool watchParent = o.count("exit-with-parent") && o.at("exit-with-parent") == "yes";
+  const pid_t parent = getppid();
 
   Store store;
   if (!store.Open(o.at("store"), &err)) return Fail(err);
@@ -212,8 +215,12 @@ int Serve(const std::map<std::string, std::string>& o) {
   std::printf("listening %s:%u\ncontrol %s:%u\n", show(opt.listen.host).c_str(), server.port(),
               show(opt.control.host).c_str(), server.controlPort());
   std::fflush(stdout);
-  int sig = 0;
-  sigwait(&sigs, &sig);
+  // A test that dies leaves no simulator behind: with --exit-with-parent the
+  // parent is checked every second (a new parent means the old one is gone).
+  const timespec second{1, 0};
+  while (sigtimedwait(&sigs, nullptr, &second) < 0) {
+    if (watchParent && getppid() != parent) break;
+  }
   server.Stop();
   return 0;
 }

@@ -317,10 +317,9 @@ TEST(SymmArguments, RefusedWithoutACommand) {
       {"no out", Quor_SymmKeyOperation(h, 0, 0, nullptr, 5, nullptr, 0, 7, kData, 16, nullptr, nullptr)},
       {"MAC without IV", Quor_CalculateMAC(h, 1, nullptr, 5, nullptr, 0, 7, kData, 16, out, &len)},
       {"MAC out without length", Quor_CalculateMAC(h, 1, kIv, 5, nullptr, 0, 7, kData, 16, out, nullptr)},
-      {"CCM nonce of 6", Quor_SymmKeyCCMOperation(h, 0, 5, nullptr, 0, 7, nullptr, 0, kIv, 6, kData, 16, out, 8,
-                                                  out, &len)},
-      {"CCM nonce of 14", Quor_SymmKeyCCMOperationInit(h, 0, 5, nullptr, 0, 7, kIv, 14, nullptr, 0, 16, 8, out,
-                                                       &len)},
+      {"CCM nonce of 6",
+       Quor_SymmKeyCCMOperation(h, 0, 5, nullptr, 0, 7, nullptr, 0, kIv, 6, kData, 16, out, 8, out, &len)},
+      {"CCM nonce of 14", Quor_SymmKeyCCMOperationInit(h, 0, 5, nullptr, 0, 7, kIv, 14, nullptr, 0, 16, 8, out, &len)},
       {"CCM final decrypt without tag length", Quor_SymmKeyCCMOperationFinal(h, 1, kCipher, 5, out, nullptr)},
       {"GCM decrypt without tag length",
        Quor_SymmKeyGCMOperation(h, 1, 5, nullptr, 0, 7, kIv, 12, nullptr, 0, kData, 16, out, nullptr, out, &len)},
@@ -469,7 +468,12 @@ TEST(LMKToOther, AnswerLayouts) {
     SGD_RV rv;
   } cases[] = {
       {"three results", 6, 20, Answer(0, Lp("r1") + Lp("r2") + Lp("r3")), {"r1", "r2", "r3"}, "", SDR_OK},
-      {"two results and eight bytes", 1, 21, Answer(0, Lp("r1") + Lp("r2") + "EIGHTBYT"), {"r1", "r2"}, "EIGHTBYT",
+      {"two results and eight bytes",
+       1,
+       21,
+       Answer(0, Lp("r1") + Lp("r2") + "EIGHTBYT"),
+       {"r1", "r2"},
+       "EIGHTBYT",
        SDR_OK},
       {"one result and eight bytes", 1, 0, Answer(0, Lp("r1") + "EIGHTBYT"), {"r1"}, "EIGHTBYT", SDR_OK},
       {"one result", 1, 3, Answer(0, Lp("r1")), {"r1"}, "", SDR_OK},
@@ -482,10 +486,10 @@ TEST(LMKToOther, AnswerLayouts) {
     unsigned char out[3][16] = {};
     SGD_UINT32 len[3] = {99, 99, 99};
     unsigned char eight[8] = {};
-    const SGD_RV rv = Quor_KeyEncryptByLMKToOhter(
-        s.handle(), 0, 0, c.format, k16a, kData, 1, kData, 1, 5, 0, nullptr, 0, nullptr, 0, nullptr, 0, 0, 0, 0,
-        nullptr, 0, c.resultFormat, 0, 0, 3, 0, nullptr, 0, k16b, out[0], &len[0], out[1], &len[1], out[2], &len[2],
-        eight);
+    const SGD_RV rv =
+        Quor_KeyEncryptByLMKToOhter(s.handle(), 0, 0, c.format, k16a, kData, 1, kData, 1, 5, 0, nullptr, 0, nullptr, 0,
+                                    nullptr, 0, 0, 0, 0, nullptr, 0, c.resultFormat, 0, 0, 3, 0, nullptr, 0, k16b,
+                                    out[0], &len[0], out[1], &len[1], out[2], &len[2], eight);
     EXPECT_EQ(rv, c.rv) << c.what;
     if (rv != SDR_OK) continue;
     for (size_t i = 0; i < c.results.size(); ++i) EXPECT_EQ(S(out[i], len[i]), c.results[i]) << c.what;
@@ -517,8 +521,8 @@ TEST(Hmac, PlainKeyTypeAndRefusals) {
   unsigned char out[64];
   SGD_UINT32 len = 0;
   ASSERT_EQ(Quor_PlainKeyCalculateHmac(s.handle(), 20, 0, kData, 4, kData, 3, out, &len), SDR_OK);
-  EXPECT_EQ(s.fake().requests[0], Bin({8, 0x81}) + U16(20) + U32(0) + U32(1) + Lp(S(kData, 4)) + Lp("") +
-                                      Lp(S(kData, 3)));
+  EXPECT_EQ(s.fake().requests[0],
+            Bin({8, 0x81}) + U16(20) + U32(0) + U32(1) + Lp(S(kData, 4)) + Lp("") + Lp(S(kData, 3)));
   // Nothing to do: no command.
   EXPECT_EQ(Quor_CalculateHmac(s.handle(), 6, 5, nullptr, 0, nullptr, 0, out, &len), SDR_OK);
   EXPECT_EQ(s.fake().requests.size(), 1u);
@@ -538,21 +542,21 @@ TEST(Ccm, EncryptReadsTheTagOfTheAskedLength) {
   unsigned char tag[16] = {};
   unsigned char out[32];
   SGD_UINT32 len = 0;
-  ASSERT_EQ(Quor_SymmKeyCCMOperation(s.handle(), 0, 5, nullptr, 0, 7, nullptr, 0, kIv, 12, kData, 11, tag, 16, out,
-                                     &len),
-            SDR_OK);
+  ASSERT_EQ(
+      Quor_SymmKeyCCMOperation(s.handle(), 0, 5, nullptr, 0, 7, nullptr, 0, kIv, 12, kData, 11, tag, 16, out, &len),
+      SDR_OK);
   EXPECT_EQ(S(out, len), "cipher-text");
   EXPECT_EQ(S(tag, 16), "0123456789ABCDEF");
   // A tag shorter than asked is refused rather than half-written.
   s.Reply(Answer(0, Lp("cipher-text") + "0123"));
-  EXPECT_EQ(Quor_SymmKeyCCMOperation(s.handle(), 0, 5, nullptr, 0, 7, nullptr, 0, kIv, 12, kData, 11, tag, 8, out,
-                                     &len),
-            SDR_COMMFAIL);
+  EXPECT_EQ(
+      Quor_SymmKeyCCMOperation(s.handle(), 0, 5, nullptr, 0, 7, nullptr, 0, kIv, 12, kData, 11, tag, 8, out, &len),
+      SDR_COMMFAIL);
   // A wrong tag on decrypting.
   s.Reply(Answer(1));
-  EXPECT_EQ(Quor_SymmKeyCCMOperation(s.handle(), 1, 5, nullptr, 0, 7, nullptr, 0, kIv, 12, kData, 11, tag, 16, out,
-                                     &len),
-            SDR_VERIFYERR);
+  EXPECT_EQ(
+      Quor_SymmKeyCCMOperation(s.handle(), 1, 5, nullptr, 0, 7, nullptr, 0, kIv, 12, kData, 11, tag, 16, out, &len),
+      SDR_VERIFYERR);
 }
 
 // ---- Batch and multi-data functions ----
@@ -586,8 +590,8 @@ TEST(BatchEncrypt, PadsEachSlotAndReturnsHexText) {
   ASSERT_EQ(Quor_BatchEncrypt(s.handle(), 5, nullptr, 0, SGD_SM4_CBC, iv, 1, items.in.data(), items.out.data()),
             SDR_OK);
   const std::string sent = s.fake().requests[0];
-  const std::string padded = std::string(16, '\x10') + std::string(16, 'a') + std::string(16, '\x10') + "hello" +
-                             std::string(11, '\x0B');
+  const std::string padded =
+      std::string(16, '\x10') + std::string(16, 'a') + std::string(16, '\x10') + "hello" + std::string(11, '\x0B');
   EXPECT_EQ(sent, Bin({4, 1}) + U32(1) + U32(5) + U32(7) + Lp(padded) + Iv(16));
   EXPECT_EQ(items.out[0].slot[0].length, 32u);
   EXPECT_EQ(items.out[0].slot[1].length, 64u);
@@ -621,8 +625,7 @@ TEST(BatchEncrypt, VendorFamilyChoosesByKeyLength) {
   s.Reply(Answer(0, Lp(std::string(48, 'E')) + Lp("")));
   ASSERT_EQ(Quor_BatchEncrypt(s.handle(), 0, kCipher, 16, 0x80000101, nullptr, 1, items.in.data(), items.out.data()),
             SDR_OK);
-  EXPECT_EQ(s.fake().requests[0].substr(0, 2 + 4 + 4 + 4 + 4 + 16 + 4),
-            Bin({4, 1}) + U32(0) + KeyByCipher() + U32(1));
+  EXPECT_EQ(s.fake().requests[0].substr(0, 2 + 4 + 4 + 4 + 4 + 16 + 4), Bin({4, 1}) + U32(0) + KeyByCipher() + U32(1));
 }
 
 TEST(BatchDecrypt, StripsPaddingAndAppliesTheCapacityRule) {
