@@ -102,7 +102,7 @@ class RawConnection {
 struct Samples {
   std::vector<uint32_t> latencyNs;
   uint64_t errors = 0;
-  double seconds = 0;  // summed over rounds
+  double seconds = 0;     // summed over rounds
   double cpuSeconds = 0;  // this process's CPU time (all its threads) during the runs
   std::string unavailable;
 };
@@ -144,7 +144,8 @@ void RunOnce(const Setup& setup, unsigned threads, double seconds, Samples& into
         const bool ok = op();
         const auto t1 = Clock::now();
         if (ok)
-          lat[t].push_back(static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(t1 - t0).count()));
+          lat[t].push_back(
+              static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(t1 - t0).count()));
         else
           ++errors[t];
         if (t1 >= deadline) {
@@ -388,8 +389,7 @@ int main(int argc, char** argv) {
       }
       if (m.name == "sdf_encrypt_8k") {
         headline.emplace_back("sdf_encrypt_8k_ops_per_s_" + std::to_string(threads) + "t", ops);
-        headline.emplace_back("sdf_encrypt_8k_mb_per_s_" + std::to_string(threads) + "t",
-                              ops * kEncryptSize / 1e6);
+        headline.emplace_back("sdf_encrypt_8k_mb_per_s_" + std::to_string(threads) + "t", ops * kEncryptSize / 1e6);
       }
     }
   }
