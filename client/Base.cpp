@@ -180,6 +180,12 @@ ConnectionPool& Base::ChoosePool(uint32_t hostNumber, size_t& index) {
     if (!pools_[index]->IsAlive()) throw MakeError(kErrHostOffline);
     return *pools_[index];
   }
+  if (n == 1) {
+    // The cursor of a single host never moves: nothing to guard.
+    if (!pools_[0]->IsAlive()) throw MakeError(kErrNoHostOnline);
+    index = 0;
+    return *pools_[0];
+  }
   std::lock_guard lk(selectLock_);
   const uint64_t start = cursor_;
   for (;;) {

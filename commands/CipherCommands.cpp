@@ -387,7 +387,8 @@ size_t LogIvBound(SGD_UINT32 algId, SGD_UINT32 keyLength) {
 }
 
 SGD_RV Batch(SGD_HANDLE h, const char* name, bool decrypt, int32_t keyIndex, const SGD_UCHAR* key, SGD_UINT32 keyLength,
-             SGD_UINT32 algId, SGD_UCHAR* iv, SGD_UINT32 count, const BatchRecord* input, BatchRecord* output) noexcept {
+             SGD_UINT32 algId, SGD_UCHAR* iv, SGD_UINT32 count, const BatchRecord* input,
+             BatchRecord* output) noexcept {
   return Guard(h, name, [&](Call& c) {
     LogBatchStart(c, algId, iv, LogIvBound(algId, keyLength), keyIndex);
     c.Require(count == 0 || (input && output));
@@ -500,8 +501,8 @@ QUOR_API SGD_RV Quor_MultiDataEncrypt(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyI
 QUOR_API SGD_RV Quor_MultiDataDecrypt(SGD_HANDLE hSessionHandle, SGD_INT32 iKeyIndex, const SGD_UCHAR* pucKey,
                                       SGD_UINT32 uiKeyLen, SGD_UINT32 uiAlgID, SGD_UINT32 uiCount,
                                       const DataRecord* pInput, DataRecord* pOutput) {
-  return MultiData(hSessionHandle, "Quor_MultiDataDecrypt", true, iKeyIndex, pucKey, uiKeyLen, uiAlgID, uiCount,
-                   pInput, pOutput);
+  return MultiData(hSessionHandle, "Quor_MultiDataDecrypt", true, iKeyIndex, pucKey, uiKeyLen, uiAlgID, uiCount, pInput,
+                   pOutput);
 }
 
 }  // extern "C"

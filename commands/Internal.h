@@ -31,6 +31,76 @@ SGD_RV HashFinal(SGD_HANDLE session, const SGD_UCHAR* state, SGD_UINT32 stateLen
 // No digest the device computes is longer (SHA-512).
 inline constexpr size_t kMaxDigest = 64;
 
+// Asymmetric key management with output buffers of known capacity. Each
+// logs under the name of its exported form.
+SGD_RV GeneratePlainRSAKeyPair(SGD_HANDLE session, SGD_UINT32 bits, SGD_UINT32 exponent, const Out (&components)[8]) noexcept;
+SGD_RV GeneratePlainECCKeyPair(SGD_HANDLE session, int32_t curve, Out x, Out y, Out privateKey) noexcept;
+SGD_RV GenerateAsymmKeyWithLMK(SGD_HANDLE session, int32_t keyType, SGD_UINT32 bits, SGD_UINT32 exponent,
+                               int32_t curve, Out out1, Out out2, Out out3) noexcept;
+SGD_RV GetInternalRSAPublicKey(SGD_HANDLE session, int32_t keyIndex, int32_t usage, Out modulus, Out exponent,
+                               Out third) noexcept;
+SGD_RV GetInternalECCPublicKey(SGD_HANDLE session, int32_t keyIndex, int32_t usage, SGD_UINT32* curve, Out x,
+                               Out y) noexcept;
+
+// Asymmetric cipher and signature commands with outputs of known capacity.
+SGD_RV RSAEncrypt(SGD_HANDLE session, int32_t keyIndex, const SGD_UCHAR* modulus, SGD_UINT32 modulusLength,
+                  const SGD_UCHAR* exponent, SGD_UINT32 exponentLength, int32_t padding, int32_t oaepHash,
+                  const SGD_UCHAR* label, SGD_UINT32 labelLength, const SGD_UCHAR* data, SGD_UINT32 dataLength,
+                  Out out) noexcept;
+SGD_RV RSASign(SGD_HANDLE session, int32_t keyIndex, const SGD_UCHAR* keyCipher, SGD_UINT32 keyCipherLength,
+               int32_t padding, int32_t hashMode, int32_t pssHash, SGD_UINT32 saltLength, const SGD_UCHAR* data,
+               SGD_UINT32 dataLength, Out signature) noexcept;
+SGD_RV RSASignPublicKeyOperation(SGD_HANDLE session, int32_t keyIndex, const SGD_UCHAR* modulus,
+                                 SGD_UINT32 modulusLength, const SGD_UCHAR* exponent, SGD_UINT32 exponentLength,
+                                 const SGD_UCHAR* data, SGD_UINT32 dataLength, Out out) noexcept;
+// The eight RSA components in the order modulus, public exponent, private
+// exponent, the two primes, the two prime exponents, coefficient.
+struct RsaComponents {
+  const SGD_UCHAR* data[8] = {};
+  SGD_UINT32 length[8] = {};
+};
+// Quor_RSAPlainPrivateKeyOperation (08 11): a private-key operation with a
+// stored key (index not 0, access right needed) or with supplied components.
+SGD_RV RSAPlainPrivateKeyOperation(SGD_HANDLE session, int32_t keyIndex, int32_t keyUsage,
+                                   const RsaComponents& key, const SGD_UCHAR* data, SGD_UINT32 dataLength,
+                                   Out out) noexcept;
+SGD_RV ExchangeDataEnvelopeRSA(SGD_HANDLE session, int32_t keyIndex, const SGD_UCHAR* modulus,
+                               SGD_UINT32 modulusLength, const SGD_UCHAR* exponent, SGD_UINT32 exponentLength,
+                               const SGD_UCHAR* data, SGD_UINT32 dataLength, Out out) noexcept;
+SGD_RV ExchangeDataEnvelopeECC(SGD_HANDLE session, int32_t keyIndex, int32_t curve, const SGD_UCHAR* x,
+                               SGD_UINT32 xLength, const SGD_UCHAR* y, SGD_UINT32 yLength, const SGD_UCHAR* cipher,
+                               SGD_UINT32 cipherLength, Out out) noexcept;
+SGD_RV InternalECCSignHash(SGD_HANDLE session, int32_t curve, int32_t keyIndex, const SGD_UCHAR* hash,
+                           SGD_UINT32 hashLength, Out signature) noexcept;
+// Quor_ExternalECCSignHash (08 12): signs a hash with a supplied private key.
+SGD_RV ExternalECCSignHash(SGD_HANDLE session, int32_t curve, const SGD_UCHAR* privateKey,
+                           SGD_UINT32 privateKeyLength, const SGD_UCHAR* hash, SGD_UINT32 hashLength,
+                           Out signature) noexcept;
+SGD_RV ECCEncrypt(SGD_HANDLE session, int32_t curve, int32_t keyIndex, const SGD_UCHAR* x, SGD_UINT32 xLength,
+                  const SGD_UCHAR* y, SGD_UINT32 yLength, const SGD_UCHAR* data, SGD_UINT32 dataLength,
+                  Out out) noexcept;
+SGD_RV ECCDecrypt(SGD_HANDLE session, int32_t curve, int32_t usage, int32_t keyIndex, const SGD_UCHAR* privateKey,
+                  SGD_UINT32 privateKeyLength, const SGD_UCHAR* cipher, SGD_UINT32 cipherLength, Out out) noexcept;
+
+// One side of an SM2 key exchange: a public key as two coordinate strings.
+struct EccPoint {
+  const SGD_UCHAR* x = nullptr;
+  SGD_UINT32 xLength = 0;
+  const SGD_UCHAR* y = nullptr;
+  SGD_UINT32 yLength = 0;
+};
+// Quor_SM2ExchangeKeyOutCipherByLMK (02 13): the device runs the SM2 key
+// exchange for role 0 (sponsor) or 1 (responder) and returns the agreed
+// key's LMK cipher.
+SGD_RV SM2ExchangeKeyOutCipherByLMK(SGD_HANDLE session, int32_t role, EccPoint peer, EccPoint peerTmp,
+                                    const SGD_UCHAR* peerId, SGD_UINT32 peerIdLength, int32_t ownKeyIndex,
+                                    EccPoint ownTmp, const SGD_UCHAR* ownTmpPrivateKey,
+                                    SGD_UINT32 ownTmpPrivateKeyLength, const SGD_UCHAR* ownId,
+                                    SGD_UINT32 ownIdLength, SGD_UINT32 keyLength, Out out) noexcept;
+
+// The only curve code the library sends (SM2).
+inline constexpr int32_t kCurveSm2 = 7;
+
 // ---- Symmetric keys and ciphers ----
 
 // Capacity-aware forms of the symmetric key commands, for the SDF layer.

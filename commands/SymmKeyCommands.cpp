@@ -50,8 +50,7 @@ SGD_RV GenerateSymmKeyWithInternalKEK(SGD_HANDLE h, int32_t kekIndex, SGD_UINT32
                                       Out key) noexcept {
   return Guard(h, "Quor_GenerateSymmKeyWithInternalKEK", [&](Call& c) {
     c.Require(kekIndex != 0 && wrapped.data && !Unpaired(key));
-    const Answer a =
-        c.Exchange(Request(0x02, 0x14).Int(keyLength).Int(kekIndex), Results(2));
+    const Answer a = c.Exchange(Request(0x02, 0x14).Int(keyLength).Int(kekIndex), Results(2));
     c.CopyOut({{a.Field(3), wrapped}, {a.Field(5), key}});
     return c.Done();
   });
@@ -116,8 +115,7 @@ SGD_RV ImportSymmKeyCipherByInternalECC(SGD_HANDLE h, int32_t keyIndex, const SG
 
 SGD_RV ImportSymmKeyCipherByInternalKEK(SGD_HANDLE h, int32_t kekIndex, const SGD_UCHAR* wrapped,
                                         SGD_UINT32 wrappedLength, Out key) noexcept {
-  return ImportWrapped(h, "Quor_ImportSymmKeyCipherByInternalKEK", 0x15, false, kekIndex, wrapped, wrappedLength,
-                       key);
+  return ImportWrapped(h, "Quor_ImportSymmKeyCipherByInternalKEK", 0x15, false, kekIndex, wrapped, wrappedLength, key);
 }
 
 SGD_RV ImportSymmConvertKey(SGD_HANDLE h, const SGD_UCHAR* encrypted, SGD_UINT32 encryptedLength,

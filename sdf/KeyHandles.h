@@ -27,7 +27,6 @@ inline constexpr size_t kLmkCipherCapacity = 128;
 // command ends the call with its code (thrown as Commands::Failure, which the
 // Guard returns). phKeyHandle must not be null (callers check it first and
 // return SDR_INARGERR).
-SGD_RV CompleteKeyHandle(Commands::Call& c, SdfSession& session, std::string_view lmkCipher,
-                         SGD_HANDLE* phKeyHandle);
+SGD_RV CompleteKeyHandle(Commands::Call& c, SdfSession& session, std::string_view lmkCipher, SGD_HANDLE* phKeyHandle);
 
 }  // namespace Quor::Sdf

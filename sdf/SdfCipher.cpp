@@ -53,8 +53,8 @@ void FindKeyCipher(Call& c, SGD_HANDLE session, SGD_HANDLE hKeyHandle, KeyCipher
   }
   c.LogNumber("idx", idx);
   const uint32_t h = HandleNumber(hKeyHandle);
-  c.Log(1, "%s = [%d]|[0X%08X], %s = [%d]|[0X%08X]", "hKeyHandle", static_cast<int>(h), h, "idx",
-        static_cast<int>(idx), idx);
+  c.Log(1, "%s = [%d]|[0X%08X], %s = [%d]|[0X%08X]", "hKeyHandle", static_cast<int>(h), h, "idx", static_cast<int>(idx),
+        idx);
   if (static_cast<int32_t>(idx) <= 0) {
     if (!sessionKey) FailWith(SDR_STEPERR);
     key.data = reinterpret_cast<const SGD_UCHAR*>(sessionKey->cipher.data());

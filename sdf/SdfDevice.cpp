@@ -9,10 +9,10 @@
 #include <string>
 
 #include "client/Client.h"
+#include "client/Frame.h"
 #include "commands/Exchange.h"
 #include "config/IniErrors.h"
 #include "sdf/Handles.h"
-#include "sdf/TransportPending.h"
 
 using Quor::Commands::Call;
 using Quor::Commands::GuardPlain;

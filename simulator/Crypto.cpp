@@ -472,10 +472,28 @@ uint16_t HmacStep(HashAlg alg, std::string_view key, std::string_view state, std
 
 void RandomBytes(size_t n, std::string* out) {
   out->resize(n);
-  if (n > 0 && RAND_bytes(reinterpret_cast<unsigned char*>(out->data()), static_cast<int>(n)) != 1) {
-    // The DRBG does not fail once seeded; a failure here would be a broken system.
-    out->assign(n, '\0');
+  if (n == 0) return;
+  auto* p = reinterpret_cast<unsigned char*>(out->data());
+  // Small requests (the heartbeat asks for 4 bytes) are served from a
+  // per-thread block of DRBG output, each byte used once: a call into the DRBG
+  // costs a system call and several locks, which would show in the request rate.
+  constexpr size_t kBlock = 4096;
+  thread_local unsigned char block[kBlock];
+  thread_local size_t left = 0;
+  if (n <= 64) {
+    if (left < n) {
+      if (RAND_bytes(block, static_cast<int>(kBlock)) != 1) {
+        out->assign(n, '\0');  // the DRBG does not fail once seeded; this would be a broken system
+        return;
+      }
+      left = kBlock;
+    }
+    std::memcpy(p, block + kBlock - left, n);
+    OPENSSL_cleanse(block + kBlock - left, n);
+    left -= n;
+    return;
   }
+  if (RAND_bytes(p, static_cast<int>(n)) != 1) out->assign(n, '\0');
 }
 
 }  // namespace QuorSim

@@ -8,6 +8,7 @@
 
 #include "common/Bytes.h"
 #include "common/Hex.h"
+#include "simulator/AsymCommands.h"
 #include "simulator/Reader.h"
 
 namespace QuorSim {
@@ -108,6 +109,11 @@ class Handler {
 
   // Result fields after the header; throws Refuse or Malformed.
   std::string Run() {
+    if (IsAsymCommand(cmd_, r_)) {
+      std::string out;
+      if (const uint16_t rc = RunAsymCommand(store_, cmd_, r_, &out)) throw Refuse{rc};
+      return out;
+    }
     switch (cmd_) {
       case 0x0101: return DeviceInfo();
       case 0x0102: return Random();

@@ -426,7 +426,7 @@ std::string Server::ControlCommand(const std::string& line) {
       f.closeEpoch = epoch;
       refuse_ = false;
     } else if (cmd == "record") {
-      if (!number(a, &v) || v > 100000) return "error usage: record N\n";
+      if (!number(a, &v) || v > 1000) return "error usage: record N (0 to 1000)\n";
       std::lock_guard<std::mutex> rl(recordMu_);
       recordMax_ = static_cast<size_t>(v);
       while (record_.size() > recordMax_) record_.pop_front();

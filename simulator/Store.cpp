@@ -193,14 +193,14 @@ Store::~Store() {
 bool Store::Open(const std::string& path, std::string* err) {
   InitCrypto();
   path_ = path;
+  std::shared_ptr<const StoreData> d;
+  FileId id;
+  if (!Load(&d, &id, err)) return false;
   lockFd_ = ::open((path + ".lock").c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
   if (lockFd_ < 0) {
     *err = "cannot open lock file " + path + ".lock: " + std::strerror(errno);
     return false;
   }
-  std::shared_ptr<const StoreData> d;
-  FileId id;
-  if (!Load(&d, &id, err)) return false;
   std::lock_guard<std::mutex> lock(mu_);
   current_ = std::move(d);
   id_ = id;

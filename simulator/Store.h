@@ -29,7 +29,7 @@ struct SymKey {
   std::string key;   // the plain key
 };
 
-// An asymmetric pair: the private key as PKCS#8 DER.
+// An asymmetric pair: the private key blob of quorsim_crypto (DER RSAPrivateKey, or the SM2 scalar).
 struct AsymKey {
   std::string der;
 };

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "common/Hex.h"
+#include "simulator/AsymProvision.h"
 #include "simulator/Server.h"
 #include "simulator/Store.h"
 
@@ -21,8 +22,12 @@ const char kUsage[] =
     "  quorsim init --store PATH\n"
     "  quorsim key add --store PATH --slot N [--type TYPE] [--hex KEY] [--label TEXT] [--password PW]\n"
     "      TYPE: sm4 aes128 aes192 aes256 des 3des2 3des3 (a random key unless --hex)\n"
+    "  quorsim key add --store PATH --slot N --type sm2|rsa1024|rsa2048|rsa3072|rsa4096 [--pem FILE]\n"
+    "                  [--usage sign|enc|both] [--label TEXT] [--password PW]\n"
+    "  quorsim key export --store PATH --slot N --type sm2|rsa --usage sign|enc\n"
     "  quorsim key list --store PATH\n"
-    "  quorsim serve --store PATH --listen HOST:PORT [--control HOST:PORT] [--msg-head HEX] [--msg-tail HEX]\n";
+    "  quorsim serve --store PATH --listen HOST:PORT [--control HOST:PORT] [--msg-head HEX] [--msg-tail HEX]\n"
+    "                [--exit-with-parent yes]\n";
 
 int Fail(const std::string& msg) {
   std::fprintf(stderr, "quorsim: %s\n", msg.c_str());
@@ -93,19 +98,24 @@ int Init(const std::map<std::string, std::string>& o) {
 
 int KeyAdd(const std::map<std::string, std::string>& o) {
   std::string err;
-  if (!CheckKnown(o, {"store", "slot", "type", "hex", "label", "password", "usage"}, &err)) return Fail(err);
+  if (!CheckKnown(o, {"store", "slot", "type", "hex", "label", "password", "usage", "pem"}, &err)) return Fail(err);
   if (!o.count("store") || !o.count("slot")) return Fail("key add needs --store PATH and --slot N");
   const std::string& slotText = o.at("slot");
   if (slotText.empty() || slotText.size() > 5 || slotText.find_first_not_of("0123456789") != std::string::npos)
     return Fail("bad slot '" + slotText + "'");
   const uint32_t slot = static_cast<uint32_t>(std::stoul(slotText));
   if (slot == 0 || slot > kMaxSlot) return Fail("slot must be 1 to " + std::to_string(kMaxSlot));
+  if (o.count("type") && IsAsymKeyType(o.at("type"))) {
+    const std::string msg = AsymKeyAdd(o, slot);
+    return msg.empty() ? 0 : Fail(msg);
+  }
+  if (o.count("pem")) return Fail("--pem needs an RSA or SM2 --type");
   std::optional<SymKey> key;
   if (o.count("type")) {
     const TypeInfo* type = nullptr;
     for (const auto& t : kTypes)
       if (o.at("type") == t.name) type = &t;
-    if (!type) return Fail("unknown key type '" + o.at("type") + "' (asymmetric types are not supported yet)");
+    if (!type) return Fail("unknown key type '" + o.at("type") + "'");
     SymAlg a{};
     FindSymAlg(type->alg, &a);
     key = SymKey{type->alg, {}};
@@ -173,11 +183,11 @@ int KeyList(const std::map<std::string, std::string>& o) {
 
 int Serve(const std::map<std::string, std::string>& o) {
   std::string err;
-  if (!CheckKnown(o, {"store", "listen", "control", "msg-head", "msg-tail"}, &err)) return Fail(err);
+  if (!CheckKnown(o, {"store", "listen", "control", "msg-head", "msg-tail", "exit-with-parent"}, &err)) return Fail(err);
   if (!o.count("store") || !o.count("listen")) return Fail("serve needs --store PATH and --listen HOST:PORT");
   ServerOptions opt;
   if (!ParseEndpoint(o.at("listen"), &opt.listen)) return Fail("bad --listen '" + o.at("listen") + "'");
-  opt.control = Endpoint{opt.listen.host, 0};
+  opt.control = Endpoint{"127.0.0.1", 0};
   if (o.count("control") && !ParseEndpoint(o.at("control"), &opt.control))
     return Fail("bad --control '" + o.at("control") + "'");
   for (const char* name : {"msg-head", "msg-tail"}) {
@@ -193,6 +203,8 @@ int Serve(const std::map<std::string, std::string>& o) {
   sigaddset(&sigs, SIGINT);
   pthread_sigmask(SIG_BLOCK, &sigs, nullptr);
   signal(SIGPIPE, SIG_IGN);
+  const bool watchParent = o.count("exit-with-parent") && o.at("exit-with-parent") == "yes";
+  const pid_t parent = getppid();
 
   Store store;
   if (!store.Open(o.at("store"), &err)) return Fail(err);
@@ -203,8 +215,12 @@ int Serve(const std::map<std::string, std::string>& o) {
   std::printf("listening %s:%u\ncontrol %s:%u\n", show(opt.listen.host).c_str(), server.port(),
               show(opt.control.host).c_str(), server.controlPort());
   std::fflush(stdout);
-  int sig = 0;
-  sigwait(&sigs, &sig);
+  // A test that dies leaves no simulator behind: with --exit-with-parent the
+  // parent is checked every second (a new parent means the old one is gone).
+  const timespec second{1, 0};
+  while (sigtimedwait(&sigs, nullptr, &second) < 0) {
+    if (watchParent && getppid() != parent) break;
+  }
   server.Stop();
   return 0;
 }
@@ -228,6 +244,13 @@ int main(int argc, char** argv) {
     if (!ParseOptions(argc, argv, 3, &o, &err)) return Fail(err);
     if (sub == "add") return KeyAdd(o);
     if (sub == "list") return KeyList(o);
+    if (sub == "export") {
+      std::string pem;
+      if (!CheckKnown(o, {"store", "slot", "type", "usage"}, &err)) return Fail(err);
+      if (const std::string msg = AsymKeyExport(o, &pem); !msg.empty()) return Fail(msg);
+      std::fputs(pem.c_str(), stdout);
+      return 0;
+    }
   }
   std::fputs(kUsage, stderr);
   return 2;

@@ -29,8 +29,8 @@ TEST(CClient, CompiledAgainstTheInstalledHeaderAndLibrary) {
   ASSERT_EQ(Shell("cmake --install " QUOR_BUILD_DIR " --prefix " + prefix + " >/dev/null"), 0);
   const std::string lib = prefix + "/" QUOR_LIBDIR;
   const std::string exe = setup.dir + "/c_client";
-  ASSERT_EQ(Shell("cc -std=c11 -Wall -Wextra -Wpedantic -Werror -I" + prefix + "/include " QUOR_C_SOURCE " -L" + lib +
-                  " -lquorsdf -o " + exe),
+  ASSERT_EQ(Shell("cc " QUOR_C_FLAGS " -std=c11 -Wall -Wextra -Wpedantic -Werror -I" + prefix +
+                  "/include " QUOR_C_SOURCE " -L" + lib + " -lquorsdf -o " + exe),
             0);
   EXPECT_EQ(Shell("LD_LIBRARY_PATH=" + lib + " " + exe + " " + setup.dir), 0);
 }

@@ -110,6 +110,24 @@ TEST_F(AccessRights, GrantedHeldTwiceReleasedAndPerSession) {
   for (const auto& [level, line] : s.fake().lines) EXPECT_EQ(line.find("secret1"), std::string::npos) << line;
 }
 
+TEST_F(AccessRights, OneSessionManyThreads) {
+  s.fake().answerOkWhenEmpty = true;
+  std::vector<std::thread> threads;
+  for (int t = 1; t <= 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 50; ++i) {
+        const SGD_UINT32 index = static_cast<SGD_UINT32>(t * 100 + i);
+        ASSERT_EQ(SDF_GetPrivateKeyAccessRight(s.handle(), index, pwd, 7), SDR_OK);
+        ASSERT_EQ(UseKey(s.handle(), static_cast<int32_t>(index)), SDR_OK);
+        ASSERT_EQ(Quor_DestroyKey(s.handle(), 0, static_cast<SGD_INT32>(index)), SDR_OK);
+        ASSERT_EQ(SDF_ReleasePrivateKeyAccessRight(s.handle(), index), SDR_OK);
+      }
+    });
+  }
+  for (auto& t : threads) t.join();
+  EXPECT_EQ(s.fake().requests.size(), 4u * 50u * 3u);
+}
+
 TEST_F(AccessRights, RefusedByTheDevice) {
   EXPECT_EQ(Get(s.handle(), 4, 62, 62), SDR_PRKRERR);
   EXPECT_EQ(s.fake().LinesAt(4).back(), "SDF_GetPrivateKeyAccessRight error [16777240]|[0X1000018]");

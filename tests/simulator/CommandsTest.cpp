@@ -105,7 +105,7 @@ TEST_F(Commands, UnsupportedAlgorithmsAndUnknownCommands) {
     EXPECT_EQ(a.code(), 3) << alg;
   }
   EXPECT_EQ(Call(Hex("7F7F0000")).code(), 10);
-  EXPECT_EQ(Call(Req(0x0818).U32(2).U32(256).U32(7)).code(), 10);  // asymmetric: not yet
+  EXPECT_EQ(Call(Req(0x0306).U32(0)).code(), 10);  // ECIES is not offered
   EXPECT_EQ(Call(Hex("AB")).code(), 15);
 }
 

@@ -4,6 +4,9 @@
 #include <sys/wait.h>
 
 #include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <memory>
 #include <thread>
 
@@ -236,6 +239,30 @@ TEST_F(Faults, BadControlLinesAreRefused) {
     EXPECT_EQ(sim_.Control(l).substr(0, 6), "error ") << l;
   EXPECT_TRUE(sim_.ControlOk("ping"));
   EXPECT_NE(sim_.Control("stats").find("answers "), std::string::npos);
+}
+
+// The configuration written for two simulators names each in its own
+// numbered section, with its real port and frame bytes.
+TEST(ClientConfig, NamesEverySimulatorInOrder) {
+  QuorTest::Simulator a, b({.msgHead = "A1B2", .msgTail = "C3"});
+  const std::string dir = QuorTest::MakeTempDir();
+  const std::string path = QuorTest::WriteClientConfig(dir, {a.Host(), b.Host()}, {.logLevel = 4, .mechanism = 2});
+  std::ifstream f(path);
+  std::stringstream text;
+  text << f.rdbuf();
+  const std::string ini = text.str();
+  std::filesystem::remove_all(dir);
+  EXPECT_EQ(path, dir + "/quorConfig.ini");
+  EXPECT_NE(ini.find("[Logger]\npath=" + dir + "/quor.log\nlevel=4\n"), std::string::npos) << ini;
+  EXPECT_NE(ini.find("[Global]\nmechanism=2\n"), std::string::npos) << ini;
+  const auto h1 = ini.find("[Host 1]"), h2 = ini.find("[Host 2]");
+  ASSERT_NE(h1, std::string::npos);
+  ASSERT_NE(h2, std::string::npos);
+  EXPECT_NE(ini.find("port=" + std::to_string(a.port()) + "\n", h1), std::string::npos);
+  EXPECT_LT(ini.find("port=" + std::to_string(a.port()) + "\n", h1), h2);
+  EXPECT_NE(ini.find("port=" + std::to_string(b.port()) + "\n", h2), std::string::npos);
+  EXPECT_NE(ini.find("msgHead=A1B2\nmsgTail=C3\n", h2), std::string::npos);
+  EXPECT_EQ(ini.find("msgHead", h1), ini.find("msgHead", h2));  // none for the first
 }
 
 }  // namespace

@@ -112,7 +112,11 @@ TEST_F(StoreFiles, SurvivesKillDuringAWriteBurst) {
         }
       });
     }
-    std::this_thread::sleep_for(std::chrono::milliseconds(150 + 50 * round));
+    // Kill in the middle of the burst: once both writers are going, after a varying pause.
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while ((answered[0] < 3 || answered[1] < 3) && std::chrono::steady_clock::now() < deadline)
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    std::this_thread::sleep_for(std::chrono::milliseconds(20 * round));
     sim.Kill();
     stop = true;
     for (auto& w : writers) w.join();

@@ -255,7 +255,7 @@ Simulator::Simulator(SimulatorOptions options) : opt_(std::move(options)) {
   } else {
     store_ = opt_.store;
   }
-  std::vector<std::string> args{Binary(), "serve", "--store", store_, "--listen", "127.0.0.1:0"};
+  std::vector<std::string> args{Binary(), "serve", "--store", store_, "--listen", "127.0.0.1:0", "--exit-with-parent", "yes"};
   if (!opt_.msgHead.empty()) args.insert(args.end(), {"--msg-head", opt_.msgHead});
   if (!opt_.msgTail.empty()) args.insert(args.end(), {"--msg-tail", opt_.msgTail});
   int outPipe[2];
