@@ -8,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "sdf/E2E.h"
@@ -373,6 +374,35 @@ TEST_F(SymmEndToEnd, SessionKeysBelongToTheirSession) {
   EXPECT_EQ(SDF_CloseSession(other), SDR_OK);
   EXPECT_EQ(SDF_Encrypt(session_, key, SGD_SM4_ECB, nullptr, U(data), 16, U(out), &outLen), SDR_OK);
   EXPECT_EQ(SDF_DestroyKey(session_, key), SDR_OK);
+}
+
+// One session used from several threads at once: a shared key for
+// encryption while each thread makes and destroys keys of its own.
+TEST_F(SymmEndToEnd, OneSessionFromManyThreads) {
+  SGD_HANDLE shared = Import(kSm4Hex);
+  const Bytes plain = Pattern(8192 + 64, 101);
+  const Bytes iv = Pattern(16, 102);
+  const Bytes expected = Reference(EVP_sm4_cbc(), FromHex(kSm4Hex), iv, plain);
+  std::vector<int> good(4, 0);
+  std::vector<std::thread> threads;
+  for (int t = 0; t < 4; ++t) {
+    threads.emplace_back([&, t] {
+      for (int i = 0; i < 10; ++i) {
+        Bytes own = FromHex(kAes128Hex);
+        SGD_HANDLE mine = nullptr;
+        if (SDF_ImportKey(session_, U(own), 16, &mine) != SDR_OK) return;
+        Bytes ivBuf = iv;
+        Bytes out(plain.size(), '\0');
+        SGD_UINT32 n = 0;
+        if (SDF_Encrypt(session_, shared, SGD_SM4_CBC, U(ivBuf), const_cast<unsigned char*>(U(plain)),
+                        static_cast<SGD_UINT32>(plain.size()), U(out), &n) == SDR_OK &&
+            out == expected && SDF_DestroyKey(session_, mine) == SDR_OK)
+          ++good[t];
+      }
+    });
+  }
+  for (auto& th : threads) th.join();
+  EXPECT_EQ(good, std::vector<int>(4, 10));
 }
 
 TEST_F(SymmEndToEnd, KeysMadeUnderAKekAndImportedBack) {
