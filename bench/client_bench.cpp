@@ -12,6 +12,7 @@
 //
 //   client_bench [--seconds S (per mode, thread count and round; default 1)] [--rounds R (default 3)]
 //                [--threads T (only this count)] [--pool N (library connections; default: as many as threads)]
+//                [--modes raw,sdf_logoff,... (only these)]
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <netinet/tcp.h>
@@ -102,7 +103,7 @@ class RawConnection {
 struct Samples {
   std::vector<uint32_t> latencyNs;
   uint64_t errors = 0;
-  double seconds = 0;  // summed over rounds
+  double seconds = 0;     // summed over rounds
   double cpuSeconds = 0;  // this process's CPU time (all its threads) during the runs
   std::string unavailable;
 };
@@ -144,7 +145,8 @@ void RunOnce(const Setup& setup, unsigned threads, double seconds, Samples& into
         const bool ok = op();
         const auto t1 = Clock::now();
         if (ok)
-          lat[t].push_back(static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(t1 - t0).count()));
+          lat[t].push_back(
+              static_cast<uint32_t>(std::chrono::duration_cast<std::chrono::nanoseconds>(t1 - t0).count()));
         else
           ++errors[t];
         if (t1 >= deadline) {
@@ -251,12 +253,14 @@ int main(int argc, char** argv) {
   double seconds = 1;
   int rounds = 3;
   unsigned poolOption = 0;  // 0: as many connections as threads
+  std::string onlyModes;    // ",raw,sdf_logoff,": only these (for profiling); empty: all
   std::vector<unsigned> threadCounts(std::begin(kThreadCounts), std::end(kThreadCounts));
   for (int i = 1; i + 1 < argc; i += 2) {
     if (std::strcmp(argv[i], "--seconds") == 0) seconds = std::atof(argv[i + 1]);
     if (std::strcmp(argv[i], "--rounds") == 0) rounds = std::atoi(argv[i + 1]);
     if (std::strcmp(argv[i], "--pool") == 0) poolOption = static_cast<unsigned>(std::atoi(argv[i + 1]));
     if (std::strcmp(argv[i], "--threads") == 0) threadCounts = {static_cast<unsigned>(std::atoi(argv[i + 1]))};
+    if (std::strcmp(argv[i], "--modes") == 0) onlyModes = std::string(",") + argv[i + 1] + ",";
   }
   if (seconds <= 0 || rounds <= 0) {
     std::fprintf(stderr, "usage: client_bench [--seconds S] [--rounds R] [--threads T] [--pool N]\n");
@@ -348,6 +352,8 @@ int main(int argc, char** argv) {
     for (int r = 0; r < rounds; ++r)
       for (size_t i = 0; i < modes.size(); ++i) {
         Samples& s = results[{modes[i].name, threads}];
+        if (!onlyModes.empty() && onlyModes.find("," + modes[i].name + ",") == std::string::npos)
+          s.unavailable = "not selected";
         if (s.unavailable.empty()) RunOnce(setups[i], threads, seconds, s);
       }
   }
@@ -388,8 +394,7 @@ int main(int argc, char** argv) {
       }
       if (m.name == "sdf_encrypt_8k") {
         headline.emplace_back("sdf_encrypt_8k_ops_per_s_" + std::to_string(threads) + "t", ops);
-        headline.emplace_back("sdf_encrypt_8k_mb_per_s_" + std::to_string(threads) + "t",
-                              ops * kEncryptSize / 1e6);
+        headline.emplace_back("sdf_encrypt_8k_mb_per_s_" + std::to_string(threads) + "t", ops * kEncryptSize / 1e6);
       }
     }
   }

@@ -151,8 +151,8 @@ int RunBench(const Args& args) {
   }
   std::sort(all.begin(), all.end());
   const double opsPerSec = static_cast<double>(all.size()) / elapsed;
-  std::printf("operation   %s of %zu bytes, %u thread%s, %.2f s\n", pos[0].c_str(), n, threads,
-              threads == 1 ? "" : "s", elapsed);
+  std::printf("operation   %s of %zu bytes, %u thread%s, %.2f s\n", pos[0].c_str(), n, threads, threads == 1 ? "" : "s",
+              elapsed);
   std::printf("operations  %zu succeeded, %llu failed\n", all.size(), static_cast<unsigned long long>(errors));
   std::printf("throughput  %.1f ops/s  %.3f MB/s\n", opsPerSec, opsPerSec * static_cast<double>(n) / 1e6);
   std::printf("latency     p50 %.3f ms  p90 %.3f ms  p99 %.3f ms  max %.3f ms\n", Percentile(all, 50),

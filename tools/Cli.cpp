@@ -72,7 +72,8 @@ std::string DescribeSdr(SGD_RV code) {
 void CheckSdr(SGD_RV code, const char* function) {
   if (code == SDR_OK) return;
   std::string message = std::string(function) + " failed: " + DescribeSdr(code);
-  if (code == SDR_OPENDEVICE) message += "\n  (is the configuration file there and valid, and is every host reachable?)";
+  if (code == SDR_OPENDEVICE)
+    message += "\n  (is the configuration file there and valid, and is every host reachable?)";
   Fail(message);
 }
 

@@ -64,11 +64,11 @@ int RunInfo(const Args& args) {
   row("Serial number", FieldText(info.DeviceSerial, sizeof info.DeviceSerial));
   row("Device version", Hex32(info.DeviceVersion));
   row("Standard version", std::to_string(info.StandardVersion));
-  row("Asymmetric algs", Hex32(info.AsymAlgAbility[0]) +
-                             BitNames(info.AsymAlgAbility[0], {{SGD_RSA, "RSA"}, {SGD_SM2, "SM2"}}));
-  row("Asymmetric bits", Hex32(info.AsymAlgAbility[1]) +
-                             BitNames(info.AsymAlgAbility[1],
-                                      {{0x100, "256"}, {0x400, "1024"}, {0x800, "2048"}, {0x1000, "4096"}}));
+  row("Asymmetric algs",
+      Hex32(info.AsymAlgAbility[0]) + BitNames(info.AsymAlgAbility[0], {{SGD_RSA, "RSA"}, {SGD_SM2, "SM2"}}));
+  row("Asymmetric bits",
+      Hex32(info.AsymAlgAbility[1]) +
+          BitNames(info.AsymAlgAbility[1], {{0x100, "256"}, {0x400, "1024"}, {0x800, "2048"}, {0x1000, "4096"}}));
   row("Symmetric algs",
       Hex32(info.SymAlgAbility) + BitNames(info.SymAlgAbility, {{0x100, "SM1"}, {0x200, "SSF33"}, {0x400, "SM4"}}));
   row("Hash algs", Hex32(info.HashAlgAbility) +
@@ -146,17 +146,15 @@ constexpr SGD_UINT32 kAesCbc = 0x80000202u;
 constexpr SGD_UINT32 kAesMac = 0x80000210u;
 
 constexpr CipherAlg kCipherAlgs[] = {
-    {"sm4-ecb", SGD_SM4_ECB, 16, false}, {"sm4-cbc", SGD_SM4_CBC, 16, true},
-    {"sm4-cfb", SGD_SM4_CFB, 16, true},  {"sm4-ofb", SGD_SM4_OFB, 16, true},
-    {"aes-128-cbc", kAesCbc, 16, true},  {"aes-256-cbc", kAesCbc, 32, true},
+    {"sm4-ecb", SGD_SM4_ECB, 16, false}, {"sm4-cbc", SGD_SM4_CBC, 16, true}, {"sm4-cfb", SGD_SM4_CFB, 16, true},
+    {"sm4-ofb", SGD_SM4_OFB, 16, true},  {"aes-128-cbc", kAesCbc, 16, true}, {"aes-256-cbc", kAesCbc, 32, true},
 };
 
 // --slot N or --key-hex-file FILE (exactly one).
 KeyHandle SelectKey(const Args& args, const Session& session, size_t keyLength) {
   if (args.Has("slot") == args.Has("key-hex-file")) UsageError("give exactly one of --slot N and --key-hex-file FILE");
   if (args.Has("slot"))
-    return KeyHandle::Slot(session,
-                           static_cast<uint32_t>(Args::Number(args.Get("slot"), "--slot", 1, 0x7FFFFFFF)));
+    return KeyHandle::Slot(session, static_cast<uint32_t>(Args::Number(args.Get("slot"), "--slot", 1, 0x7FFFFFFF)));
   std::string hexText = ReadInput(args.Get("key-hex-file"));
   std::string key = FromHex(hexText, "the key file");
   explicit_bzero(hexText.data(), hexText.size());
@@ -195,7 +193,7 @@ int Crypt(const Args& args, bool decrypt) {
   if (!decrypt && pad) data.append(kBlock - data.size() % kBlock, static_cast<char>(kBlock - data.size() % kBlock));
   if (data.size() % kBlock != 0)
     Fail(std::string(decrypt ? "the cipher text" : "the data") + " is " + std::to_string(data.size()) +
-         " bytes, not a multiple of 16" + (pad ? "" : " (needed with --no-pad)"));
+         " bytes, not a multiple of 16" + (!decrypt && !pad ? " (needed with --no-pad)" : ""));
   if (data.empty()) Fail(std::string("nothing to ") + (decrypt ? "decrypt" : "encrypt") + ": the input is empty");
 
   ConfigSelection config(args.Get("config"));
@@ -217,7 +215,8 @@ int Crypt(const Args& args, bool decrypt) {
   if (decrypt && pad) {
     const size_t p = static_cast<unsigned char>(out.back());
     bool ok = p >= 1 && p <= kBlock;
-    for (size_t i = 0; ok && i < p; ++i) ok = static_cast<size_t>(static_cast<unsigned char>(out[out.size() - 1 - i])) == p;
+    for (size_t i = 0; ok && i < p; ++i)
+      ok = static_cast<size_t>(static_cast<unsigned char>(out[out.size() - 1 - i])) == p;
     if (!ok) Fail("the decrypted data has no valid PKCS#7 padding (wrong key, IV or algorithm, or use --no-pad)");
     out.resize(out.size() - p);
   }
@@ -294,8 +293,7 @@ int RunFiles(const Args& args) {
   const std::string action = pos[0];
   const std::vector<std::string> rest(pos.begin() + 1, pos.end());
   if (action == "ls") {
-    if (rest.empty())
-      UsageError("the device interface has no command that lists files: name the files to look for");
+    if (rest.empty()) UsageError("the device interface has no command that lists files: name the files to look for");
   } else if (action == "put") {
     if (rest.size() != 2) UsageError("files put takes a device file name and a local file (or -)");
   } else if (action == "get") {

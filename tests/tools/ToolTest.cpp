@@ -97,7 +97,7 @@ Result RunTool(const std::string& dir, const std::vector<std::string>& args, con
 std::string OpenSslCipher(const std::string& alg, const std::string& key, const std::string& iv,
                           const std::string& data, bool encrypt) {
   std::unique_ptr<EVP_CIPHER, decltype(&EVP_CIPHER_free)> cipher(EVP_CIPHER_fetch(nullptr, alg.c_str(), nullptr),
-                                                                  EVP_CIPHER_free);
+                                                                 EVP_CIPHER_free);
   EXPECT_NE(cipher, nullptr) << alg;
   std::unique_ptr<EVP_CIPHER_CTX, decltype(&EVP_CIPHER_CTX_free)> ctx(EVP_CIPHER_CTX_new(), EVP_CIPHER_CTX_free);
   EVP_CipherInit_ex2(ctx.get(), cipher.get(), reinterpret_cast<const unsigned char*>(key.data()),
@@ -366,8 +366,7 @@ TEST_F(ToolTest, DeviceErrorsPrintTheSdrNameAndMeaning) {
 
   r = Tool({"files", "get", "nothing-here"});
   EXPECT_EQ(r.status, 1);
-  EXPECT_NE(r.err.find("SDF_ReadFile failed: SDR_FILENOEXIST (0x01000012): the file does not exist"),
-            std::string::npos)
+  EXPECT_NE(r.err.find("SDF_ReadFile failed: SDR_FILENOEXIST (0x01000012): the file does not exist"), std::string::npos)
       << r.err;
   EXPECT_EQ(r.out, "");
 }
