@@ -86,7 +86,9 @@ QUOR_API SGD_RV SDF_ImportKey(SGD_HANDLE hSessionHandle, SGD_UCHAR* pucKey, SGD_
   if (!hSessionHandle || !pucKey) return SDR_INARGERR;
   return Guard(hSessionHandle, "SDF_ImportKey", [&](Call& c) {
     c.Require(phKeyHandle && uiKeyLength != 0 && uiKeyLength <= kPlainKeyCapacity);
-    // The plain key travels only encrypted under a fresh transport key.
+    // The key leaves this process once, as the data of the encryption under a
+    // fresh transport key (04 01): on a plain TCP host that request is
+    // readable on the network. Only its LMK cipher is kept.
     SGD_UCHAR transport[kLmkCipherCapacity];
     SGD_UINT32 transportLength = 0;
     SGD_UCHAR check[32];
