@@ -164,7 +164,8 @@ void Server::Reap(bool all) {
 }
 
 bool Server::Relisten(std::string* err) {
-  listenFd_ = OpenListener(opt_.listen, &port_, err);
+  uint16_t port = 0;  // the same port as before: opt_.listen holds it; port_ is read by other threads
+  listenFd_ = OpenListener(opt_.listen, &port, err);
   return listenFd_ >= 0;
 }
 
