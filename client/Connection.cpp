@@ -49,6 +49,23 @@ struct FdGuard {
 
 [[noreturn]] void ThrowConnectErrno(int err) { throw MakeError(err == ETIMEDOUT ? kErrTimeout : kErrConnect); }
 
+// Applies one recv() result: advances past the bytes, does nothing on EINTR
+// (the caller tries again), or marks the connection spent and throws. The
+// socket's own receive time-out (EAGAIN) counts as a failed receive.
+void TakeReceived(ssize_t got, bool& reusable, char*& dst, size_t& n) {
+  if (got < 0) {
+    if (errno == EINTR) return;
+    reusable = false;
+    throw MakeError(errno == ETIMEDOUT ? kErrTimeout : kErrReceive);
+  }
+  if (got == 0) {
+    reusable = false;
+    throw MakeError(kErrReceive);
+  }
+  dst += got;
+  n -= static_cast<size_t>(got);
+}
+
 }  // namespace
 
 Connection::Connection(const std::string& address, uint16_t port, int32_t timeout, const std::atomic<bool>* cancel)
@@ -150,19 +167,7 @@ void Connection::Send(const char* data, size_t n) {
 void Connection::Receive(char* dst, size_t n, const std::atomic<bool>* cancel) {
   if (cancel != nullptr) return ReceiveCancellable(dst, n, *cancel);
   while (n > 0) {
-    const ssize_t got = recv(fd_, dst, n, 0);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      reusable_ = false;
-      // The socket's own receive time-out (EAGAIN) counts as a failed receive.
-      throw MakeError(errno == ETIMEDOUT ? kErrTimeout : kErrReceive);
-    }
-    if (got == 0) {
-      reusable_ = false;
-      throw MakeError(kErrReceive);
-    }
-    dst += got;
-    n -= static_cast<size_t>(got);
+    TakeReceived(recv(fd_, dst, n, 0), reusable_, dst, n);
   }
 }
 
@@ -179,18 +184,7 @@ void Connection::ReceiveCancellable(char* dst, size_t n, const std::atomic<bool>
       continue;
     }
     // Readable (or closed, or failed): one receive takes what is there.
-    const ssize_t got = recv(fd_, dst, n, 0);
-    if (got < 0) {
-      if (errno == EINTR) continue;
-      reusable_ = false;
-      throw MakeError(errno == ETIMEDOUT ? kErrTimeout : kErrReceive);
-    }
-    if (got == 0) {
-      reusable_ = false;
-      throw MakeError(kErrReceive);
-    }
-    dst += got;
-    n -= static_cast<size_t>(got);
+    TakeReceived(recv(fd_, dst, n, 0), reusable_, dst, n);
   }
 }
 
